@@ -1,0 +1,50 @@
+// velmora-assetgen OUTDIR: writes the show's whole asset bundle.
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "file_output.h"
+#include "meshes.h"
+#include "music.h"
+#include "pictures.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Generates velmora's asset bundle: pictures, meshes and the soundtrack."};
+  std::string outdir;
+  std::string sheet;
+  std::string only;
+  app.add_option("OUTDIR", outdir, "Directory to write the bundle into (created if missing)")->required();
+  app.add_option("--contact-sheet", sheet, "Also lay every image out, as the viewer sees it, on one PNG");
+  app.add_option("--only", only, "Generate one part of the bundle only")
+      ->check(CLI::IsMember({"pictures", "meshes", "music"}));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);
+    std::fprintf(stderr, "velmora-assetgen: %s\nRun with --help for more information.\n", e.what());
+    return 2;
+  }
+
+  try {
+    std::filesystem::create_directories(outdir);
+    const auto start = std::chrono::steady_clock::now();
+    auto step = [&](const char* what, auto&& fn) {
+      if (!only.empty() && only != what) return;
+      std::fprintf(stderr, "velmora-assetgen: %s...\n", what);
+      fn(std::filesystem::path(outdir));
+    };
+    step("pictures", assetgen::write_pictures);
+    step("meshes", assetgen::write_meshes);
+    step("music", assetgen::write_music);
+    if (!sheet.empty()) assetgen::write_contact_sheet(outdir, sheet);
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr, "velmora-assetgen: bundle written to %s in %.1f s\n", outdir.c_str(), secs);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "velmora-assetgen: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,7 @@
+#include "meshes.h"
+
+namespace assetgen {
+
+void write_meshes(const std::filesystem::path&) {}
+
+}  // namespace assetgen

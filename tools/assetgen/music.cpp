@@ -1,0 +1,7 @@
+#include "music.h"
+
+namespace assetgen {
+
+void write_music(const std::filesystem::path&) {}
+
+}  // namespace assetgen
