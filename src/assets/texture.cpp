@@ -1,0 +1,64 @@
+#include "assets/texture.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "assets/load_failure.h"
+#include "platform/bundle.h"
+#include "platform/png.h"
+
+std::map<std::string, texture*>* texture::mLoadedTextures = nullptr;
+
+
+texture* texture::LoadTexture(std::string filename) {
+  if (!mLoadedTextures) mLoadedTextures = new std::map<std::string, texture*>();
+  texture*& entry = (*mLoadedTextures)[filename];
+  if (entry) {
+    std::printf("Returning cached texture: %s\n", filename.c_str());
+    return entry;
+  }
+  std::printf("Loading new texture: %s\n", filename.c_str());
+  auto* t = new texture();
+  t->SetupForPNG(filename);
+  entry = t;
+  return t;
+}
+
+void texture::SetupForPNG(std::string filename) {
+  platform::PngReader png;
+  if (!png.open(platform::bundlePath() + "/" + filename)) fail_unable_to_load(filename);
+
+  // A header that claims more than GL can hold is not worth gigabytes of
+  // memory: the image cannot be loaded.
+  GLint max_side = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_side);
+  if (png.width() > max_side || png.height() > max_side) fail_unable_to_load(filename);
+  width = png.width();
+  height = png.height();
+
+  const size_t bytes = static_cast<size_t>(height) * static_cast<size_t>(width) * 4;
+  auto* pixels = static_cast<std::uint8_t*>(std::malloc(bytes));
+  if (!pixels) fail_out_of_memory();
+  if (!png.readPremultiplied(pixels)) {
+    std::free(pixels);
+    fail_unable_to_load(filename);
+  }
+
+  glGenTextures(1, &texId);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, texId);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  std::free(pixels);
+}
+
+void texture::BindTexture() {
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, texId);
+}

@@ -1,0 +1,33 @@
+#include "platform/bundle.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace platform {
+namespace {
+std::string gBundlePath = ".";
+}
+
+const std::string& bundlePath() { return gBundlePath; }
+
+void setBundlePath(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  gBundlePath = std::move(path);
+}
+
+std::string defaultBundlePath(const std::string& installed_dir) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const fs::path beside = exe.parent_path() / "bundle";
+    if (fs::is_directory(beside, ec)) return beside.string();
+    // An installed program finds its data relative to itself first.
+    const fs::path relative = exe.parent_path().parent_path() / "share" / "velmora";
+    if (fs::is_directory(relative, ec)) return relative.string();
+  }
+  if (!installed_dir.empty() && fs::is_directory(installed_dir, ec)) return installed_dir;
+  return {};
+}
+
+}  // namespace platform

@@ -1,0 +1,157 @@
+#include "platform/png.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// libpng reports errors through a long jump back into the calling function;
+// the message lands in the std::string given as the error pointer.
+void on_error(png_structp png, png_const_charp message) {
+  if (auto* out = static_cast<std::string*>(png_get_error_ptr(png))) *out = message;
+  png_longjmp(png, 1);
+}
+
+void on_warning(png_structp, png_const_charp) {}
+
+}  // namespace
+
+PngReader::~PngReader() { close(); }
+
+void PngReader::close() {
+  if (png_) {
+    auto* png = static_cast<png_structp>(png_);
+    auto* info = static_cast<png_infop>(info_);
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    png_ = nullptr;
+    info_ = nullptr;
+  }
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+}
+
+bool PngReader::open(const std::string& path) {
+  close();
+  file_ = std::fopen(path.c_str(), "rb");
+  if (!file_) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  png_byte signature[8];
+  if (std::fread(signature, 1, 8, file_) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+    error_ = "not a PNG file";
+    return false;
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error_, on_error, on_warning);
+  if (!png) {
+    error_ = "out of memory";
+    return false;
+  }
+  png_ = png;
+  png_infop info = png_create_info_struct(png);
+  info_ = info;
+  if (!info) {
+    error_ = "out of memory";
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, file_);
+  png_set_sig_bytes(png, 8);
+  png_read_info(png, info);
+  width_ = static_cast<int>(png_get_image_width(png, info));
+  height_ = static_cast<int>(png_get_image_height(png, info));
+  return width_ > 0 && height_ > 0;
+}
+
+bool PngReader::readPremultiplied(std::uint8_t* rgba) {
+  auto* png = static_cast<png_structp>(png_);
+  auto* info = static_cast<png_infop>(info_);
+  if (!png || !info) return false;
+  const size_t pitch = static_cast<size_t>(width_) * 4;
+  std::vector<png_bytep> rows(static_cast<size_t>(height_));
+  for (int y = 0; y < height_; ++y) rows[static_cast<size_t>(y)] = rgba + static_cast<size_t>(y) * pitch;
+  if (setjmp(png_jmpbuf(png))) return false;
+
+  // Every colour type ends up as 8-bit RGBA.
+  const png_byte colour = png_get_color_type(png, info);
+  if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (colour == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
+  if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+  png_set_strip_16(png);
+  if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+  if (!(colour & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS)) {
+    png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+  }
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != pitch) {
+    error_ = "unexpected row layout";
+    return false;
+  }
+
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+
+  const size_t count = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  for (size_t i = 0; i < count; ++i) {
+    std::uint8_t* p = rgba + i * 4;
+    const unsigned a = p[3];
+    if (a == 255) continue;
+    p[0] = static_cast<std::uint8_t>((p[0] * a + 127) / 255);
+    p[1] = static_cast<std::uint8_t>((p[1] * a + 127) / 255);
+    p[2] = static_cast<std::uint8_t>((p[2] * a + 127) / 255);
+  }
+  return true;
+}
+
+namespace {
+
+// The encoding proper, in its own frame so that libpng's long jump crosses no
+// live C++ object.
+bool encode(png_structp png, png_infop info, std::FILE* f, int width, int height, png_const_bytep* rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, f);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_write_rows(png, const_cast<png_bytepp>(rows), static_cast<png_uint_32>(height));
+  png_write_end(png, info);
+  return true;
+}
+
+}  // namespace
+
+bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba, std::string* error) {
+  const std::string tmp = path + ".part";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) {
+    if (error) *error = std::string("cannot create: ") + std::strerror(errno);
+    return false;
+  }
+  std::string message;
+  std::vector<png_const_bytep> rows(static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) rows[static_cast<size_t>(y)] = rgba + static_cast<size_t>(y) * width * 4;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, on_error, on_warning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = png && info && encode(png, info, f, width, height, rows.data());
+  if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+  ok = (std::fclose(f) == 0) && ok;
+  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
+    message = std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) {
+    std::remove(tmp.c_str());
+    if (error) *error = message.empty() ? "write failed" : message;
+  }
+  return ok;
+}
+
+}  // namespace platform

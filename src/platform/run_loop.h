@@ -1,0 +1,91 @@
+#pragma once
+// The main run loop and its timers. One thread: each turn of the loop fires at
+// most one due timer, and window events are handled between turns, so a
+// presented frame reaches the screen before the next call-back runs. Between
+// deadlines the loop sleeps (or waits for window events); it never spins.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+class NSTimer;
+
+class NSRunLoop {
+ public:
+  // What the loop waits on between deadlines: window events, or nothing.
+  class EventSource {
+   public:
+    virtual ~EventSource() = default;
+    // Handles every pending event without waiting.
+    virtual void pollEvents() = 0;
+    // Handles events until one arrives or the deadline passes (-1: no deadline).
+    virtual void waitEvents(std::int64_t deadline_ns) = 0;
+  };
+
+  static NSRunLoop& mainRunLoop();
+
+  void setEventSource(EventSource* source) { events_ = source; }
+
+  // Runs turns until stop(); returns the status given to stop(). Returns 0 at
+  // once when no timer is scheduled and there is no event source to wait on.
+  int run();
+  // One turn: handles events, waits for the earliest deadline and fires that
+  // timer. False when nothing is scheduled.
+  bool runOnce();
+  // Runs turns until `done` holds (checked after every turn) or the loop is
+  // stopped or empty. True when `done` held.
+  bool runUntil(const std::function<bool()>& done);
+
+  void stop(int status);
+  bool stopped() const { return stopped_; }
+  int status() const { return status_; }
+
+  // Test support: drops every timer and clears the stop flag.
+  void reset();
+
+  size_t timerCount() const;
+
+ private:
+  friend class NSTimer;
+  NSTimer* add(std::unique_ptr<NSTimer> timer);
+  NSTimer* earliest() const;
+  void purge();
+
+  std::vector<std::unique_ptr<NSTimer>> timers_;
+  EventSource* events_ = nullptr;
+  std::uint64_t nextSequence_ = 0;
+  bool stopped_ = false;
+  int status_ = 0;
+};
+
+class NSTimer {
+ public:
+  // Schedules `action` on the main run loop `seconds` from now, once or
+  // repeating with that period. The run loop owns the timer; the pointer stays
+  // usable until the timer is invalidated and the loop has moved on.
+  static NSTimer* scheduledTimerWithTimeInterval(double seconds, std::function<void()> action, bool repeats);
+
+  // Stops the timer for good.
+  void invalidate() { valid_ = false; }
+  bool isValid() const { return valid_; }
+  double timeInterval() const { return interval_; }
+  std::int64_t fireDeadline() const { return deadline_; }
+
+ private:
+  friend class NSRunLoop;
+  NSTimer() = default;
+  void fire();
+
+  std::function<void()> action_;
+  double interval_ = 0;
+  bool repeats_ = false;
+  bool valid_ = true;
+  std::int64_t start_ = 0;     // when it was scheduled
+  std::int64_t fired_ = 0;     // periods elapsed, for a repeating timer's grid
+  std::int64_t deadline_ = 0;  // next firing, monotonic ns
+  std::uint64_t sequence_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,3 @@
+#include "engine/demo.h"
+
+void scene_4(float /*time*/) {}

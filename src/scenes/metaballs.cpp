@@ -1,0 +1,3 @@
+#include "engine/demo.h"
+
+void scene_2(float /*t*/) {}

@@ -1,0 +1,31 @@
+#pragma once
+// The application delegate: stages the start-up behind the loading screen
+// (three loading frames, each from its own one-shot timer and presented in
+// its own turn of the run loop, then the asset set-up, the music and the
+// animation) and slows the frame timer while the application is inactive.
+#include "platform/application.h"
+#include "platform/frame.h"
+
+class EAGLView;
+
+class velmoraAppDelegate final : public platform::ApplicationDelegate {
+ public:
+  platform::FrameSink* window() const { return window_; }
+  void setWindow(platform::FrameSink* window) { window_ = window; }
+  EAGLView* glView() const { return glView_; }
+  void setGlView(EAGLView* view) { glView_ = view; }
+
+  void applicationDidFinishLaunching() override;
+  void applicationDidBecomeActive() override;
+  void applicationWillResignActive() override;
+
+  void preLoad();
+  void doLoad();
+
+ private:
+  platform::FrameSink* window_ = nullptr;
+  EAGLView* glView_ = nullptr;
+};
+
+// How many loading frames have been drawn (never reset).
+int velmoraLoadCount();

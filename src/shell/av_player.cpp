@@ -1,0 +1,52 @@
+#include "shell/av_player.h"
+
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_mixer.h>
+
+#include <string>
+
+#include "platform/bundle.h"
+#include "platform/log.h"
+#include "shell/eagl_view.h"
+
+namespace {
+Mix_Music* gAVPlayer = nullptr;
+bool gEnabled = true;
+
+// The audio device: opened once; a device that cannot be opened leaves the
+// show silent with one warning.
+bool open_audio_device() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    platform::NSLog("cannot open an audio device (%s); the show plays without sound", SDL_GetError());
+    return false;
+  }
+  Mix_Init(MIX_INIT_MP3);
+  if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
+    platform::NSLog("cannot open an audio device (%s); the show plays without sound", Mix_GetError());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+void avAudioSetEnabled(bool enabled) { gEnabled = enabled; }
+
+void avAudioInit() {
+  if (!gEnabled) return;
+  const std::string path = platform::bundlePath() + "/music.mp3";
+  SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+  if (!file) return;  // no soundtrack: the show plays in silence, unannounced
+  if (!open_audio_device()) {
+    SDL_RWclose(file);
+    return;
+  }
+  gAVPlayer = Mix_LoadMUSType_RW(file, MUS_MP3, 1);
+}
+
+void avAudioPlay() {
+  if (!gAVPlayer) return;
+  if (Mix_PlayMusic(gAVPlayer, 0) != 0) return;  // 0: play once and stop
+  // Entering the show part-way: the music starts at the same moment.
+  if (start_offset() > 0) Mix_SetMusicPosition(start_offset());
+}

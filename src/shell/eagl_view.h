@@ -1,0 +1,73 @@
+#pragma once
+// The one on-screen view: owns the GL context, the on-screen framebuffer (a
+// colour renderbuffer whose storage is the layer, plus a 16-bit depth
+// buffer), the repeating frame timer and, with the two free functions below,
+// the demo clock.
+#include <memory>
+
+#include "platform/application.h"
+#include "platform/eagl.h"
+#include "platform/gl.h"
+#include "platform/run_loop.h"
+
+class EAGLView final : public platform::View {
+ public:
+  // Creates the view on `layer` with its own OpenGL ES 1 context, current on
+  // return. Null when no context can be created or made current.
+  static std::unique_ptr<EAGLView> initWithLayer(platform::CAEAGLLayer* layer);
+  ~EAGLView() override;
+  EAGLView(const EAGLView&) = delete;
+  EAGLView& operator=(const EAGLView&) = delete;
+
+  // Rebuilds the framebuffer at the layer's size and presents one black frame.
+  void layoutSubviews() override;
+  bool createFramebuffer();
+  void destroyFramebuffer();
+
+  // The per-frame bind: context current, on-screen framebuffer bound, full viewport.
+  void setContext();
+  // Presents the colour renderbuffer.
+  void blit();
+
+  void startAnimation();
+  void stopAnimation();
+  // One frame: setContext, demo_playback(get_time()), blit.
+  void drawView();
+
+  platform::NSTimer* animationTimer() const { return animationTimer_; }
+  void setAnimationTimer(platform::NSTimer* timer);
+  double animationInterval() const { return animationInterval_; }
+  void setAnimationInterval(double interval);
+
+  platform::EAGLContext* context() const { return context_.get(); }
+  platform::CAEAGLLayer* layer() const { return layer_; }
+  GLint backingWidth() const { return backingWidth_; }
+  GLint backingHeight() const { return backingHeight_; }
+  GLuint viewRenderbuffer() const { return viewRenderbuffer_; }
+  GLuint viewFramebuffer() const { return viewFramebuffer_; }
+  GLuint depthRenderbuffer() const { return depthRenderbuffer_; }
+
+ private:
+  explicit EAGLView(platform::CAEAGLLayer* layer) : layer_(layer) {}
+  void scheduleFrameTimer();
+
+  GLint backingWidth_ = 0;
+  GLint backingHeight_ = 0;
+  std::unique_ptr<platform::EAGLContext> context_;
+  GLuint viewRenderbuffer_ = 0;
+  GLuint viewFramebuffer_ = 0;
+  GLuint depthRenderbuffer_ = 0;
+  platform::NSTimer* animationTimer_ = nullptr;  // owned by the run loop
+  double animationInterval_ = 0;
+  platform::CAEAGLLayer* layer_;
+};
+
+// The demo clock: seconds since the animation started, from the wall clock.
+// The arithmetic is double; only the difference is narrowed to float.
+void set_basetime();
+float get_time();
+
+// Seconds of the show already behind when the animation starts (play --from):
+// demo time starts there instead of at 0.
+void set_start_offset(double seconds);
+double start_offset();

@@ -1,0 +1,35 @@
+#include "shell/main_interface.h"
+
+#include <cmath>
+
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "platform/window.h"
+
+MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window)
+    : layer_(kScreenWidth, kScreenHeight, sink) {
+  view_ = EAGLView::initWithLayer(&layer_);
+  if (!view_) return;
+  delegate_.setWindow(window);
+  delegate_.setGlView(view_.get());
+  application_ = std::make_unique<platform::UIApplication>(delegate_, *view_);
+  if (window) {
+    platform::UIApplication* app = application_.get();
+    window->onQuit = [app] { app->terminate(0); };
+    window->onActivity = [app](bool active) { app->setActive(active); };
+    platform::NSRunLoop::mainRunLoop().setEventSource(window);
+  }
+}
+
+MainInterface::~MainInterface() { platform::NSRunLoop::mainRunLoop().setEventSource(nullptr); }
+
+void MainInterface::launch() { application_->launch(); }
+
+bool MainInterface::runStartUp() {
+  return platform::NSRunLoop::mainRunLoop().runUntil([this] { return view_->animationTimer() != nullptr; });
+}
+
+void draw_frame_at(EAGLView& view, std::int64_t animation_start_us, double demo_time) {
+  platform::set_virtual_now_us(animation_start_us + std::llround(demo_time * 1e6));
+  view.drawView();
+}

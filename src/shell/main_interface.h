@@ -1,0 +1,52 @@
+#pragma once
+// What the phone's main interface file put together: a 320 x 480 layer, the
+// GL view on it, the application delegate connected to both, and the
+// application object that lays the view out and sends the launch call-backs.
+#include <cstdint>
+#include <memory>
+
+#include "platform/application.h"
+#include "platform/eagl.h"
+#include "shell/app_delegate.h"
+#include "shell/eagl_view.h"
+
+namespace platform {
+class Window;
+}
+
+constexpr int kScreenWidth = 320;
+constexpr int kScreenHeight = 480;
+
+class MainInterface {
+ public:
+  // Presentations go to `sink`; `window`, when given, is the sink too and also
+  // reports close requests and visibility to the application.
+  MainInterface(platform::FrameSink* sink, platform::Window* window);
+  ~MainInterface();
+
+  // False when no OpenGL ES 1.1 context could be created.
+  bool ready() const { return view_ != nullptr; }
+
+  // Lays the view out (one black frame) and sends the launch call-backs; the
+  // start-up then runs from the main run loop's timers.
+  void launch();
+  // Runs the main run loop until the animation has started (the start-up is
+  // over). False if the loop ended first.
+  bool runStartUp();
+
+  EAGLView& view() { return *view_; }
+  velmoraAppDelegate& delegate() { return delegate_; }
+  platform::UIApplication& application() { return *application_; }
+  platform::CAEAGLLayer& layer() { return layer_; }
+
+ private:
+  platform::CAEAGLLayer layer_;
+  std::unique_ptr<EAGLView> view_;
+  velmoraAppDelegate delegate_;
+  std::unique_ptr<platform::UIApplication> application_;
+};
+
+// Deterministic runs draw frames at chosen demo times on the virtual clock:
+// the clock is set to the animation's start plus `demo_time` and the view
+// draws one frame, exactly as its timer would.
+void draw_frame_at(EAGLView& view, std::int64_t animation_start_us, double demo_time);

@@ -1,0 +1,114 @@
+// The program as a user runs it: its command line, headless and windowed
+// play to the end of the show, and stills.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/png.h"
+#include "support/fixture_bundle.h"
+#include "support/process.h"
+
+namespace {
+
+const std::filesystem::path& bundle() {
+  static const std::filesystem::path dir = [] {
+    auto d = fixture::make_temp_dir("cli-bundle");
+    fixture::write_bundle(d);
+    return d;
+  }();
+  return dir;
+}
+
+fixture::RunResult velmora(std::vector<std::string> args, std::vector<std::string> env = {}) {
+  args.insert(args.begin(), VELMORA_BINARY);
+  env.push_back("SDL_AUDIODRIVER=dummy");
+  return fixture::run(args, env, 60);
+}
+
+int count_lines(const std::string& s) {
+  int n = 0;
+  for (char c : s) n += c == '\n';
+  return n;
+}
+
+TEST(CommandLine, HelpAndVersion) {
+  const auto help = velmora({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* word : {"still", "--headless", "--from", "--portrait", "--scale", "--fullscreen", "--assets"}) {
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  }
+  const auto still_help = velmora({"still", "--help"});
+  EXPECT_EQ(still_help.status, 0);
+  EXPECT_NE(still_help.out.find("--at"), std::string::npos);
+
+  const auto version = velmora({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("velmora ", 0), 0u);
+}
+
+TEST(CommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--scale", "0"}, {"--from", "abc"}, {"still", "--out", "x.png"}, {"still", "--at", "500", "--out", "x.png"}}) {
+    const auto r = velmora(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_EQ(count_lines(r.err), 2) << r.err;
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  }
+}
+
+TEST(CommandLine, AMissingBundleIsNamed) {
+  const auto r = velmora({"--headless", "--assets", "/nonexistent/velmora-bundle"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("/nonexistent/velmora-bundle"), std::string::npos) << r.err;
+  EXPECT_EQ(count_lines(r.err), 1);
+}
+
+TEST(Play, HeadlessRunEndsByItselfShortlyAfterTheShow) {
+  const auto r = velmora({"--headless", "--from", "189", "--assets", bundle().string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // One second of show plus the start-up; generous for a loaded machine.
+  EXPECT_GT(r.seconds, 0.95);
+  EXPECT_LT(r.seconds, 10.0);
+}
+
+TEST(Play, WindowedRunUnderXvfbEndsByItself) {
+  fixture::XvfbServer x;
+  if (!x.available()) GTEST_SKIP() << "Xvfb is not available";
+  const auto r = velmora({"--from", "189", "--assets", bundle().string()}, {"DISPLAY=" + x.display()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_GT(r.seconds, 0.95);
+  EXPECT_LT(r.seconds, 10.0);
+}
+
+TEST(Play, NoDisplayIsExplained) {
+  const auto r = velmora({"--assets", bundle().string()}, {"DISPLAY=", "WAYLAND_DISPLAY="});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("--headless"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("still"), std::string::npos) << r.err;
+  EXPECT_EQ(count_lines(r.err), 1) << r.err;
+}
+
+TEST(Still, WritesLandscapeByDefaultAndPortraitOnRequest) {
+  const auto dir = fixture::make_temp_dir("cli-still");
+  for (const bool portrait : {false, true}) {
+    const auto out = (dir / (portrait ? "p.png" : "l.png")).string();
+    std::vector<std::string> args = {"still", "--at", "3", "--out", out, "--assets", bundle().string()};
+    if (portrait) args.push_back("--portrait");
+    const auto r = velmora(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    platform::PngReader png;
+    ASSERT_TRUE(png.open(out));
+    EXPECT_EQ(png.width(), portrait ? 320 : 480);
+    EXPECT_EQ(png.height(), portrait ? 480 : 320);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "l.png.part"));
+}
+
+TEST(Still, AnUnwritableOutputIsNamed) {
+  const auto r = velmora({"still", "--at", "1", "--out", "/nonexistent/dir/x.png", "--assets", bundle().string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("/nonexistent/dir/x.png"), std::string::npos) << r.err;
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+// The run loop and its timers on the virtual clock: turn structure, one-shot
+// ordering, a repeating timer's grid, and the frame orientation helpers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/frame.h"
+#include "platform/run_loop.h"
+#include "platform/window.h"
+
+using platform::NSRunLoop;
+using platform::NSTimer;
+
+namespace {
+
+class RunLoopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::use_virtual_clock(5'000'000);
+    loop().reset();
+  }
+  void TearDown() override { loop().reset(); }
+  static NSRunLoop& loop() { return NSRunLoop::mainRunLoop(); }
+  static double now() { return static_cast<double>(platform::virtual_now_us()) / 1e6 - 5.0; }
+};
+
+TEST_F(RunLoopTest, OneShotTimersFireOncePerTurnInDeadlineOrder) {
+  std::vector<std::string> fired;
+  NSTimer::scheduledTimerWithTimeInterval(0.2, [&] { fired.push_back("b"); }, false);
+  NSTimer::scheduledTimerWithTimeInterval(0.1, [&] { fired.push_back("a"); }, false);
+  NSTimer::scheduledTimerWithTimeInterval(0.2, [&] { fired.push_back("c"); }, false);
+
+  ASSERT_TRUE(loop().runOnce());
+  EXPECT_EQ(fired, (std::vector<std::string>{"a"}));
+  EXPECT_NEAR(now(), 0.1, 1e-6);  // the loop slept (jumped) to the deadline
+  ASSERT_TRUE(loop().runOnce());
+  ASSERT_TRUE(loop().runOnce());
+  EXPECT_EQ(fired, (std::vector<std::string>{"a", "b", "c"}));  // equal deadlines: scheduling order
+  EXPECT_FALSE(loop().runOnce());                                 // nothing left
+  EXPECT_EQ(loop().timerCount(), 0u);
+}
+
+TEST_F(RunLoopTest, ATimerScheduledFromACallBackRunsInALaterTurn) {
+  int turns = 0;
+  std::vector<int> seen;
+  NSTimer::scheduledTimerWithTimeInterval(0.1, [&] {
+    seen.push_back(turns);
+    NSTimer::scheduledTimerWithTimeInterval(0.0, [&] { seen.push_back(turns); }, false);
+  }, false);
+  while (loop().runOnce()) ++turns;
+  EXPECT_EQ(seen, (std::vector<int>{0, 1}));
+}
+
+TEST_F(RunLoopTest, RepeatingTimerKeepsItsGridAndSkipsMissedFirings) {
+  std::vector<double> times;
+  NSTimer* timer = NSTimer::scheduledTimerWithTimeInterval(0.25, [&] {
+    times.push_back(now());
+    // The second call-back runs long: 0.6 s, past two firings.
+    if (times.size() == 2) platform::set_virtual_now_us(platform::virtual_now_us() + 600'000);
+  }, true);
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(loop().runOnce());
+  timer->invalidate();
+  ASSERT_EQ(times.size(), 4u);
+  EXPECT_NEAR(times[0], 0.25, 1e-6);
+  EXPECT_NEAR(times[1], 0.50, 1e-6);
+  // 0.75 and 1.00 were missed while the call-back ran until 1.10: no burst,
+  // the next firing is the grid's next point.
+  EXPECT_NEAR(times[2], 1.25, 1e-6);
+  EXPECT_NEAR(times[3], 1.50, 1e-6);
+}
+
+TEST_F(RunLoopTest, InvalidatedTimersNeverFire) {
+  int fired = 0;
+  NSTimer* t = NSTimer::scheduledTimerWithTimeInterval(0.1, [&] { ++fired; }, true);
+  t->invalidate();
+  EXPECT_FALSE(loop().runOnce());
+  EXPECT_EQ(fired, 0);
+}
+
+TEST_F(RunLoopTest, StopEndsRunWithItsStatus) {
+  NSTimer::scheduledTimerWithTimeInterval(0.1, [&] { loop().stop(7); }, false);
+  NSTimer::scheduledTimerWithTimeInterval(0.2, [&] { FAIL() << "ran after stop"; }, false);
+  EXPECT_EQ(loop().run(), 7);
+}
+
+TEST(FrameOrientation, LandscapeIsAQuarterTurnCounterClockwise) {
+  // A 2 x 3 portrait picture, pixel value = 10 * row + column.
+  std::vector<std::uint8_t> portrait(2 * 3 * 4);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x) portrait[(y * 2 + x) * 4] = static_cast<std::uint8_t>(10 * y + x);
+  const platform::Frame frame{2, 3, portrait};
+  ASSERT_EQ(platform::oriented_width(2, 3, platform::Orientation::Landscape), 3);
+  ASSERT_EQ(platform::oriented_height(2, 3, platform::Orientation::Landscape), 2);
+  std::vector<std::uint8_t> out(portrait.size());
+  platform::orient_frame(frame, platform::Orientation::Landscape, out.data(), 3 * 4);
+  auto at = [&](int x, int y) { return out[(y * 3 + x) * 4]; };
+  // The portrait's top-right corner is the landscape's top-left; its top edge
+  // runs down the landscape's left edge.
+  EXPECT_EQ(at(0, 0), 1);
+  EXPECT_EQ(at(0, 1), 0);
+  EXPECT_EQ(at(2, 0), 21);
+  EXPECT_EQ(at(2, 1), 20);
+  EXPECT_EQ(at(1, 0), 11);
+
+  platform::orient_frame(frame, platform::Orientation::Portrait, out.data(), 2 * 4);
+  EXPECT_EQ(out, portrait);
+}
+
+TEST(WindowSize, LargestWholeMultipleWithinEightyPercentOfTheDesktop) {
+  EXPECT_EQ(platform::fitting_scale(480, 320, 1920, 1080), 2);  // 960x640 fits 1536x864
+  EXPECT_EQ(platform::fitting_scale(480, 320, 3840, 2160), 5);
+  EXPECT_EQ(platform::fitting_scale(320, 480, 1920, 1080), 1);
+  EXPECT_EQ(platform::fitting_scale(480, 320, 400, 300), 1);  // never below one
+}
+
+}  // namespace

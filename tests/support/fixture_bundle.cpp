@@ -1,0 +1,73 @@
+#include "support/fixture_bundle.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/png.h"
+
+namespace fixture {
+
+const char* const kImageNames[15] = {
+    "loading.png",       "background_scene1.png",     "logo.png",             "small_black.png",
+    "bubble.png",        "splat.png",                 "mureltextur.png",      "murelbg.png",
+    "greets.png",        "treetrunk_cube_textur.png", "treetrunk_textur.png", "grass.png",
+    "grass1.png",        "credits.png",               "korvane_final.png"};
+
+const char* const kMeshNames[13] = {"pipe_hi.obj",         "pipe_lo.obj",      "drill_arm_connector.obj",
+                                    "drill_body.obj",      "hammer_left.obj",  "hammer_right.obj",
+                                    "drill_head.obj",      "wheel_small.obj",  "wheel_large.obj",
+                                    "murel.obj",           "treetrunk_cube.obj", "treetrunk.obj",
+                                    "grass.obj"};
+
+std::filesystem::path make_temp_dir(const std::string& name) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("velmora-" + name + "-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+void write_rgba_png(const std::filesystem::path& path, int width, int height,
+                    const std::function<Rgba(int x, int y)>& colour) {
+  std::vector<std::uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Rgba c = colour(x, y);
+      std::uint8_t* p = &pixels[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4];
+      p[0] = c.r;
+      p[1] = c.g;
+      p[2] = c.b;
+      p[3] = c.a;
+    }
+  }
+  std::string error;
+  if (!platform::writePng(path.string(), width, height, pixels.data(), &error)) {
+    throw std::runtime_error(path.string() + ": " + error);
+  }
+}
+
+void write_text(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  if (!out) throw std::runtime_error(path.string() + ": cannot write");
+}
+
+void write_bundle(const std::filesystem::path& dir) {
+  std::filesystem::create_directories(dir);
+  int n = 0;
+  for (const char* name : kImageNames) {
+    const auto shade = static_cast<std::uint8_t>(40 + 13 * n++);
+    write_rgba_png(dir / name, 16, 16, [&](int, int) { return Rgba{shade, 128, static_cast<std::uint8_t>(255 - shade), 255}; });
+  }
+  for (const char* name : kMeshNames) {
+    write_text(dir / name,
+               "v 0 0 0\nv 0 10 0\nv 0 0 10\nvt 0 0 0\nvt 1 0 0\nvt 0 1 0\nvn 1 0 0\n"
+               "f 1/1/1 2/2/1 3/3/1\n");
+  }
+}
+
+}  // namespace fixture

@@ -1,0 +1,33 @@
+#pragma once
+// Small bundles made on the spot: plain pictures and tiny meshes under every
+// name the show loads, so the start-up and the loaders can run without the
+// generated bundle.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace fixture {
+
+struct Rgba {
+  std::uint8_t r, g, b, a;
+};
+
+// A fresh empty directory under the system's temporary directory.
+std::filesystem::path make_temp_dir(const std::string& name);
+
+// Writes an 8-bit RGBA PNG whose pixel (x, y) (y from the top) is `colour(x, y)`.
+void write_rgba_png(const std::filesystem::path& path, int width, int height,
+                    const std::function<Rgba(int x, int y)>& colour);
+
+void write_text(const std::filesystem::path& path, const std::string& text);
+
+// Every image and mesh the show loads, small and plain: each image a flat
+// colour (distinct per file), each mesh one triangle. No soundtrack.
+void write_bundle(const std::filesystem::path& dir);
+
+// The names, in load order.
+extern const char* const kImageNames[15];
+extern const char* const kMeshNames[13];
+
+}  // namespace fixture

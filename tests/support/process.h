@@ -1,0 +1,37 @@
+#pragma once
+// Running programs from tests: the show's own binary with arguments, and a
+// private X server for the window tests.
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+struct RunResult {
+  int status = -1;      // exit status, or 128 + signal
+  std::string out;      // standard output
+  std::string err;      // standard error
+  double seconds = 0;   // wall time
+};
+
+// Runs `argv` (argv[0] a path), with `env` entries ("NAME=value") added to the
+// environment, killing it after `timeout_s`.
+RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+              double timeout_s = 60);
+
+// An Xvfb server on a free display for the life of the object. available()
+// is false when Xvfb cannot be started (the test should then skip).
+class XvfbServer {
+ public:
+  XvfbServer();
+  ~XvfbServer();
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+  bool available() const { return !display_.empty(); }
+  const std::string& display() const { return display_; }  // ":N"
+
+ private:
+  int pid_ = -1;
+  std::string display_;
+};
+
+}  // namespace fixture

@@ -1,0 +1,150 @@
+// The desktop window under a private X server: the picture turned into the
+// landscape view with black bars, the keys, and the default size.
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/window.h"
+#include "support/process.h"
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x.available()) GTEST_SKIP() << "Xvfb is not available";
+    setenv("DISPLAY", x.display().c_str(), 1);
+  }
+  fixture::XvfbServer x;
+};
+
+// A 320 x 480 portrait frame: top half red, bottom half blue, a green
+// column along the right edge.
+std::vector<std::uint8_t> portrait_frame() {
+  std::vector<std::uint8_t> px(320 * 480 * 4);
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 320; ++x) {
+      std::uint8_t* p = &px[(y * 320 + x) * 4];
+      p[3] = 255;
+      if (x >= 310) {
+        p[1] = 255;
+      } else if (y < 240) {
+        p[0] = 255;
+      } else {
+        p[2] = 255;
+      }
+    }
+  }
+  return px;
+}
+
+// The window's pixel at (x, y), as 0xRRGGBB.
+std::uint32_t window_pixel(int x, int y) {
+  SDL_Renderer* r = SDL_GetRenderer(SDL_GetWindowFromID(1));
+  if (!r) return 0xdeadbeef;
+  std::uint8_t p[4] = {};
+  SDL_Rect rect{x, y, 1, 1};
+  SDL_RenderReadPixels(r, &rect, SDL_PIXELFORMAT_RGBA32, p, 4);
+  return static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+}
+
+TEST_F(WindowTest, ShowsTheLandscapeViewAtAWholeMultiple) {
+  platform::WindowOptions options;
+  options.scale = 2;
+  platform::Window window(320, 480, options);
+  int w = 0;
+  int h = 0;
+  window.size(&w, &h);
+  EXPECT_EQ(w, 960);
+  EXPECT_EQ(h, 640);
+
+  const auto px = portrait_frame();
+  window.present(platform::Frame{320, 480, px});
+  // The portrait's top half lies on the left, its right edge along the top.
+  EXPECT_EQ(window_pixel(100, 300), 0xff0000u);
+  EXPECT_EQ(window_pixel(860, 300), 0x0000ffu);
+  EXPECT_EQ(window_pixel(480, 5), 0x00ff00u);
+}
+
+TEST_F(WindowTest, PortraitShowsThePhonesScreenAsItStands) {
+  platform::WindowOptions options;
+  options.orientation = platform::Orientation::Portrait;
+  options.scale = 1;
+  platform::Window window(320, 480, options);
+  const auto px = portrait_frame();
+  window.present(platform::Frame{320, 480, px});
+  EXPECT_EQ(window_pixel(100, 100), 0xff0000u);
+  EXPECT_EQ(window_pixel(100, 400), 0x0000ffu);
+  EXPECT_EQ(window_pixel(315, 100), 0x00ff00u);
+}
+
+TEST_F(WindowTest, TheDefaultSizeIsTheLargestMultipleThatFits) {
+  platform::Window window(320, 480, {});
+  EXPECT_EQ(window.scale(), 2);  // 960 x 640 on the 1920 x 1080 test screen
+}
+
+TEST_F(WindowTest, ResizingKeepsTheAspectWithBlackBars) {
+  platform::WindowOptions options;
+  options.scale = 1;
+  platform::Window window(320, 480, options);
+  SDL_SetWindowSize(SDL_GetWindowFromID(1), 960, 320);
+  window.pollEvents();
+  const auto px = portrait_frame();
+  window.present(platform::Frame{320, 480, px});
+  EXPECT_EQ(window_pixel(100, 160), 0x000000u);  // bar
+  EXPECT_EQ(window_pixel(300, 160), 0xff0000u);
+  EXPECT_EQ(window_pixel(860, 160), 0x000000u);  // bar
+}
+
+TEST_F(WindowTest, EscAndClosingAskToQuitAndF11TogglesFullScreen) {
+  platform::WindowOptions options;
+  options.scale = 1;
+  platform::Window window(320, 480, options);
+  int quits = 0;
+  window.onQuit = [&] { ++quits; };
+
+  SDL_Event key{};
+  key.type = SDL_KEYDOWN;
+  key.key.keysym.sym = SDLK_F11;
+  SDL_PushEvent(&key);
+  window.pollEvents();
+  EXPECT_TRUE(window.fullscreen());
+  key.key.keysym.sym = SDLK_RETURN;
+  key.key.keysym.mod = KMOD_LALT;
+  SDL_PushEvent(&key);
+  window.pollEvents();
+  EXPECT_FALSE(window.fullscreen());
+
+  key.key.keysym.sym = SDLK_ESCAPE;
+  key.key.keysym.mod = KMOD_NONE;
+  SDL_PushEvent(&key);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  window.pollEvents();
+  EXPECT_EQ(quits, 2);
+}
+
+TEST_F(WindowTest, HidingAndShowingReportActivityOnceEach) {
+  platform::WindowOptions options;
+  options.scale = 1;
+  platform::Window window(320, 480, options);
+  window.pollEvents();
+  std::vector<bool> activity;
+  window.onActivity = [&](bool active) { activity.push_back(active); };
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = 1;
+  for (Uint8 what : {SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_HIDDEN, SDL_WINDOWEVENT_RESTORED,
+                     SDL_WINDOWEVENT_SHOWN}) {
+    e.window.event = what;
+    SDL_PushEvent(&e);
+  }
+  window.pollEvents();
+  EXPECT_EQ(activity, (std::vector<bool>{false, true}));
+}
+
+}  // namespace
