@@ -1,0 +1,245 @@
+// PNG decoding into premultiplied RGBA, the texture cache and its messages,
+// the GL state of a loaded texture, and the loads that end the process.
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "assets/texture.h"
+#include "platform/bundle.h"
+#include "platform/png.h"
+#include "support/fixture_bundle.h"
+#include "support/gl_fixture.h"
+
+namespace {
+
+const std::filesystem::path& dir() {
+  static const auto d = fixture::make_temp_dir("texture");
+  return d;
+}
+
+// Writes a PNG of any colour type from raw rows of the given bit depth.
+void write_png(const std::string& name, int w, int h, int colour_type, int depth, const std::vector<std::uint8_t>& data,
+               const std::vector<png_color>& palette = {}, const std::vector<png_byte>& trans = {},
+               bool interlaced = false) {
+  const std::string path = (dir() / name).string();
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), depth, colour_type,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+  if (!trans.empty()) png_set_tRNS(png, info, trans.data(), static_cast<int>(trans.size()), nullptr);
+  png_write_info(png, info);
+  const size_t pitch = data.size() / static_cast<size_t>(h);
+  std::vector<png_bytep> rows;
+  for (int y = 0; y < h; ++y) rows.push_back(const_cast<png_bytep>(data.data() + y * pitch));
+  png_write_image(png, rows.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+}
+
+std::vector<std::uint8_t> decode(const std::string& name, int* w = nullptr, int* h = nullptr) {
+  platform::PngReader r;
+  EXPECT_TRUE(r.open((dir() / name).string())) << name;
+  std::vector<std::uint8_t> px(static_cast<size_t>(r.width()) * r.height() * 4);
+  EXPECT_TRUE(r.readPremultiplied(px.data())) << name;
+  if (w) *w = r.width();
+  if (h) *h = r.height();
+  return px;
+}
+
+std::vector<int> at(const std::vector<std::uint8_t>& px, int w, int x, int y) {
+  const std::uint8_t* p = &px[(y * w + x) * 4];
+  return {p[0], p[1], p[2], p[3]};
+}
+
+TEST(PngDecode, EveryColourTypeBecomesPremultipliedRgba) {
+  // 2 x 1 pictures of each kind; the second pixel tells the formats apart.
+  write_png("gray8.png", 2, 1, PNG_COLOR_TYPE_GRAY, 8, {0, 200});
+  write_png("gray16.png", 2, 1, PNG_COLOR_TYPE_GRAY, 16, {0, 0, 0x80, 0x00});
+  write_png("gray1.png", 2, 1, PNG_COLOR_TYPE_GRAY, 1, {0x40});
+  write_png("grayalpha.png", 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {10, 255, 200, 0});
+  write_png("palette.png", 2, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1}, {{1, 2, 3}, {255, 0, 255}});
+  write_png("palette_trns.png", 2, 1, PNG_COLOR_TYPE_PALETTE, 4, {0x01}, {{1, 2, 3}, {255, 0, 255}}, {255, 128});
+  write_png("rgb.png", 2, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 40, 50, 60});
+  write_png("rgb16.png", 2, 1, PNG_COLOR_TYPE_RGB, 16, {0, 0, 0, 0, 0, 0, 0xff, 0xff, 0x80, 0x00, 0, 0});
+  write_png("rgba.png", 2, 1, PNG_COLOR_TYPE_RGBA, 8, {0, 0, 0, 0, 255, 255, 255, 128});
+
+  int w = 0;
+  EXPECT_EQ(at(decode("gray8.png", &w), w, 1, 0), (std::vector<int>{200, 200, 200, 255}));
+  EXPECT_EQ(at(decode("gray16.png", &w), w, 1, 0), (std::vector<int>{128, 128, 128, 255}));
+  EXPECT_EQ(at(decode("gray1.png", &w), w, 1, 0), (std::vector<int>{255, 255, 255, 255}));
+  EXPECT_EQ(at(decode("gray1.png", &w), w, 0, 0), (std::vector<int>{0, 0, 0, 255}));
+  EXPECT_EQ(at(decode("grayalpha.png", &w), w, 0, 0), (std::vector<int>{10, 10, 10, 255}));
+  EXPECT_EQ(at(decode("grayalpha.png", &w), w, 1, 0), (std::vector<int>{0, 0, 0, 0}));
+  EXPECT_EQ(at(decode("palette.png", &w), w, 1, 0), (std::vector<int>{255, 0, 255, 255}));
+  EXPECT_EQ(at(decode("palette_trns.png", &w), w, 1, 0), (std::vector<int>{128, 0, 128, 128}));
+  EXPECT_EQ(at(decode("rgb.png", &w), w, 1, 0), (std::vector<int>{40, 50, 60, 255}));
+  EXPECT_EQ(at(decode("rgb16.png", &w), w, 1, 0), (std::vector<int>{255, 128, 0, 255}));
+  // Fully transparent is all zero; half-transparent white about half grey.
+  EXPECT_EQ(at(decode("rgba.png", &w), w, 0, 0), (std::vector<int>{0, 0, 0, 0}));
+  EXPECT_EQ(at(decode("rgba.png", &w), w, 1, 0), (std::vector<int>{128, 128, 128, 128}));
+}
+
+TEST(PngDecode, InterlacedAndNonSquarePicturesKeepTheirLayout) {
+  std::vector<std::uint8_t> rgb;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) rgb.insert(rgb.end(), {static_cast<std::uint8_t>(x * 30), static_cast<std::uint8_t>(y * 60), 7});
+  write_png("interlaced.png", 8, 4, PNG_COLOR_TYPE_RGB, 8, rgb, {}, {}, true);
+  int w = 0;
+  int h = 0;
+  const auto px = decode("interlaced.png", &w, &h);
+  EXPECT_EQ(w, 8);
+  EXPECT_EQ(h, 4);
+  EXPECT_EQ(at(px, w, 7, 0), (std::vector<int>{210, 0, 7, 255}));  // top row first
+  EXPECT_EQ(at(px, w, 2, 3), (std::vector<int>{60, 180, 7, 255}));
+}
+
+TEST(PngDecode, TruncatedOrCorruptDataIsAFailureNotACrash) {
+  std::vector<std::uint8_t> rgb(64 * 64 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<std::uint8_t>(i * 7);
+  write_png("whole.png", 64, 64, PNG_COLOR_TYPE_RGB, 8, rgb);
+  std::ifstream in(dir() / "whole.png", std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  fixture::write_text(dir() / "truncated.png", bytes.substr(0, bytes.size() / 2));
+  std::string corrupt = bytes;
+  for (size_t i = 100; i < 140; ++i) corrupt[i] = static_cast<char>(corrupt[i] ^ 0x5a);
+  fixture::write_text(dir() / "corrupt.png", corrupt);
+  fixture::write_text(dir() / "text.png", "not a picture at all");
+
+  for (const char* name : {"truncated.png", "corrupt.png"}) {
+    platform::PngReader r;
+    ASSERT_TRUE(r.open((dir() / name).string())) << name;
+    std::vector<std::uint8_t> px(64 * 64 * 4);
+    EXPECT_FALSE(r.readPremultiplied(px.data())) << name;
+  }
+  platform::PngReader r;
+  EXPECT_FALSE(r.open((dir() / "text.png").string()));
+  EXPECT_FALSE(r.open((dir() / "absent.png").string()));
+}
+
+class TextureTest : public fixture::GLTest {
+ protected:
+  void SetUp() override {
+    fixture::GLTest::SetUp();
+    platform::setBundlePath(dir().string());
+  }
+};
+
+TEST_F(TextureTest, EachNameLoadsOnceAndIsCachedWithItsMessages) {
+  write_png("once.png", 4, 2, PNG_COLOR_TYPE_RGB, 8, std::vector<std::uint8_t>(4 * 2 * 3, 90));
+  ::testing::internal::CaptureStdout();
+  texture* a = texture::LoadTexture("once.png");
+  texture* b = texture::LoadTexture("once.png");
+  texture* c = texture::LoadTexture("./once.png");  // another spelling, another entry
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Loading new texture: once.png\nReturning cached texture: once.png\nLoading new texture: ./once.png\n");
+  EXPECT_EQ(a, b);
+  EXPECT_NE(a, c);
+  EXPECT_NE(a->texId, c->texId);
+  EXPECT_TRUE(glIsTexture(a->texId));
+  EXPECT_EQ(a->width, 4);  // non-square sizes are kept
+  EXPECT_EQ(a->height, 2);
+  ASSERT_NE(texture::mLoadedTextures, nullptr);
+  EXPECT_EQ(texture::mLoadedTextures->count("once.png"), 1u);
+}
+
+TEST_F(TextureTest, ALoadedTextureHasTheShowsStateAndStaysBound) {
+  write_png("state.png", 8, 8, PNG_COLOR_TYPE_RGB, 8, std::vector<std::uint8_t>(8 * 8 * 3, 10));
+  glDisable(GL_TEXTURE_2D);
+  ::testing::internal::CaptureStdout();
+  texture* t = texture::LoadTexture("state.png");
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), t->texId);
+  auto param = [](GLenum p) {
+    GLint v = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, p, &v);
+    return v;
+  };
+  EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(param(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(param(GL_GENERATE_MIPMAP), GL_TRUE);
+  EXPECT_EQ(param(GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(param(GL_TEXTURE_WRAP_T), GL_REPEAT);
+
+  glDisable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  t->BindTexture();
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), t->texId);
+}
+
+TEST_F(TextureTest, TexelsArePremultipliedAndTopRowFirst) {
+  // 2 x 2: top row transparent red and half-transparent white, bottom row opaque blue and green.
+  write_png("texels.png", 2, 2, PNG_COLOR_TYPE_RGBA, 8,
+            {255, 0, 0, 0, 255, 255, 255, 128, 0, 0, 255, 255, 0, 255, 0, 255});
+  ::testing::internal::CaptureStdout();
+  texture* t = texture::LoadTexture("texels.png");
+  ::testing::internal::GetCapturedStdout();
+  // Draw it texel for pixel into a 2 x 2 viewport: t = 0 (the file's top row)
+  // lands on the bottom row of the framebuffer, as GL counts rows.
+  static const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+  static const GLfloat coords[] = {0, 0, 1, 0, 0, 1, 1, 1};
+  glViewport(0, 0, 2, 2);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+  t->BindTexture();
+  glVertexPointer(2, GL_FLOAT, 0, quad);
+  glTexCoordPointer(2, GL_FLOAT, 0, coords);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  std::uint8_t px[16] = {};
+  glReadPixels(0, 0, 2, 2, GL_RGBA, GL_UNSIGNED_BYTE, px);
+  const std::vector<int> got(px, px + 16);
+  EXPECT_EQ(got, (std::vector<int>{0, 0, 0, 0, 128, 128, 128, 128, 0, 0, 255, 255, 0, 255, 0, 255}));
+}
+
+class TextureDeathTest : public TextureTest {};
+
+TEST_F(TextureDeathTest, MissingUndecodableAndOversizedImagesEndTheProcess) {
+  fixture::write_text(dir() / "garbage.png", "garbage");
+  std::vector<std::uint8_t> rgb(32 * 32 * 3, 5);
+  write_png("full.png", 32, 32, PNG_COLOR_TYPE_RGB, 8, rgb);
+  {
+    std::ifstream in(dir() / "full.png", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fixture::write_text(dir() / "cut.png", bytes.substr(0, bytes.size() - 30));
+  }
+  // A header claiming 100000 x 100000 pixels, and nothing behind it.
+  {
+    std::FILE* f = std::fopen((dir() / "huge.png").c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, 100000, 100000, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+  }
+  for (const char* name : {"absent.png", "garbage.png", "cut.png", "huge.png"}) {
+    EXPECT_EXIT(texture::LoadTexture(name), ::testing::ExitedWithCode(255),
+                std::string("^Unable to load: ") + name + "\n$")
+        << name;
+  }
+}
+
+}  // namespace
