@@ -82,6 +82,48 @@ Image crop(const Image& img, int x, int y, int w, int h) {
   return out;
 }
 
+// The opening scene's three ribbons at full length, drawn over a landscape
+// tile at (ox, oy): built as the show builds them, placed where it places
+// them (turned -90 degrees, moved to (80, -100, -130) at the rest offset).
+void draw_ribbons(cairo_t* cr, double ox, double oy) {
+  auto to_view = [](double rx, double ry) {
+    const double ex = ry - 100, ey = -(rx + 80), depth = 130;
+    const double px = (ex / depth + 1) * 160, py = (1 - ey / (1.5 * depth)) * 240;
+    return std::array<double, 2>{py, 319 - px + 1};
+  };
+  cairo_save(cr);
+  cairo_rectangle(cr, ox, oy, kLandscapeWidth, kLandscapeHeight);
+  cairo_clip(cr);
+  for (int k = 0; k < 3; ++k) {
+    auto vertex = [k](int p, int side) -> std::array<double, 2> {
+      const double i = 6.0 * p;
+      switch (k) {
+        case 0: return side == 0 ? std::array<double, 2>{0, i} : std::array<double, 2>{10, i + 3};
+        case 1: return side == 0 ? std::array<double, 2>{i, 100 * std::sin(i / 50)}
+                                 : std::array<double, 2>{i + 13, 90 * std::sin((i + 3) / 50)};
+        default: return side == 0 ? std::array<double, 2>{-i, 150 * std::sin(i / 70)}
+                                  : std::array<double, 2>{7 - i, 140 * std::sin((i + 3) / 70)};
+      }
+    };
+    for (int p = 0; p < 149; ++p) {
+      const double c1 = 0.5 - 0.5 * std::cos(8.0 * p / 50), c2 = 0.5 - 0.5 * std::cos(8.0 * p / 70);
+      const double rgb[3][3] = {{20, 220, 200}, {240, 190 + 65 * c1, 240 + 15 * c1}, {240, 60 + 195 * c2, 240 + 15 * c2}};
+      cairo_new_path(cr);
+      for (auto [q, side] : {std::pair{p, 0}, {p, 1}, {p + 1, 1}, {p + 1, 0}}) {
+        const auto v = vertex(q, side);
+        const auto l = to_view(v[0], v[1]);
+        cairo_line_to(cr, ox + l[0], oy + l[1]);
+      }
+      cairo_close_path(cr);
+      cairo_set_source_rgb(cr, rgb[k][0] / 255, rgb[k][1] / 255, rgb[k][2] / 255);
+      cairo_fill_preserve(cr);
+      cairo_set_line_width(cr, 0.6);
+      cairo_stroke(cr);
+    }
+  }
+  cairo_restore(cr);
+}
+
 class Sheet {
  public:
   explicit Sheet(int height) : canvas_(kSheetW, height) {
@@ -160,20 +202,21 @@ void write_contact_sheet(const std::filesystem::path& outdir, const std::filesys
   const Image bg_view = render_view(nullptr, {{far_quad(), &img["background_scene1.png"]}}, 1, false);
   sheet.label(col[0], y, "background_scene1.png", "scene 1 backdrop (the rig stands on it in black)");
   sheet.place(bg_view, col[0], y + kLabel);
-  sheet.label(col[1], y, "logo.png", "over the backdrop at full opacity, 20 to 25 s");
-  sheet.place(render_view(&bg_view, {{far_quad(), &img["logo.png"]}}, 1, false), col[1], y + kLabel);
-  const ScreenQuad upright{{{{-1, -1}, {1, -1}, {-1, 1}, {1, 1}}}, kSquareTexCoords};
-  sheet.label(col[2], y, "loading.png", "loading screen, upright on the phone");
-  sheet.place(render_view(nullptr, {{upright, &img["loading.png"]}}, 1, false), col[2], y + kLabel);
+  sheet.label(col[1], y, "background_scene1.png", "with the three ribbons fully grown (48 s; rig left out)");
+  sheet.place(bg_view, col[1], y + kLabel);
+  draw_ribbons(sheet.cr(), col[1], y + kLabel);
+  sheet.label(col[2], y, "logo.png", "over the backdrop at full opacity, 20 to 25 s");
+  sheet.place(render_view(&bg_view, {{far_quad(), &img["logo.png"]}}, 1, false), col[2], y + kLabel);
   y += tile;
 
-  sheet.label(col[0], y, "korvane_final.png", "closing picture, 180 to 185 s");
-  sheet.place(render_view(nullptr, {{far_quad(), &img["korvane_final.png"]}}, 1, false), col[0], y + kLabel);
+  const ScreenQuad upright{{{{-1, -1}, {1, -1}, {-1, 1}, {1, 1}}}, kSquareTexCoords};
+  sheet.label(col[0], y, "loading.png", "loading screen, upright on the phone");
+  sheet.place(render_view(nullptr, {{upright, &img["loading.png"]}}, 1, false), col[0], y + kLabel);
+  sheet.label(col[1], y, "korvane_final.png", "closing picture, 180 to 185 s");
+  sheet.place(render_view(nullptr, {{far_quad(), &img["korvane_final.png"]}}, 1, false), col[1], y + kLabel);
   const Image& mbg = img["murelbg.png"];
-  sheet.label(col[1], y, "murelbg.png", "scene 3 start: window s = 0, half brightness");
-  sheet.place(render_view(nullptr, {{far_quad(0), &mbg}}, 0.5, true), col[1], y + kLabel);
-  sheet.label(col[2], y, "murelbg.png", "scene 3 end: window s = 0.347, half brightness");
-  sheet.place(render_view(nullptr, {{far_quad(44.5 / 128), &mbg}}, 0.5, true), col[2], y + kLabel);
+  sheet.label(col[2], y, "murelbg.png", "scene 3: window s = 0 at half brightness (it drifts down)");
+  sheet.place(render_view(nullptr, {{far_quad(0), &mbg}}, 0.5, true), col[2], y + kLabel);
   y += tile;
 
   // Text pages.

@@ -84,18 +84,19 @@ Image draw_background_scene1() {
   Canvas canvas(kW, kH);
   cairo_t* cr = canvas.cr();
 
-  // Sky: pale teal high up, warm white at the horizon.
+  // Dusk: lilac high up, warm pink at the horizon; mid-light, so that the
+  // black rig reads against it and the pale ribbons still show.
   cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, kHorizon);
-  add_stop(sky, 0.0, {0.74, 0.93, 0.91});
-  add_stop(sky, 0.55, {0.93, 0.96, 0.96});
-  add_stop(sky, 1.0, {1.0, 0.93, 0.96});
+  add_stop(sky, 0.0, {0.56, 0.50, 0.80});
+  add_stop(sky, 0.55, {0.80, 0.62, 0.86});
+  add_stop(sky, 1.0, {0.98, 0.76, 0.88});
   cairo_set_source(cr, sky);
   cairo_paint(cr);
 
   // Rings around the sun, faint teal.
   for (int i = 0; i < 4; ++i) {
     cairo_arc(cr, kRigX, kRigCentreY, 128 + i * 34, 0, 2 * kPi);
-    set_source(cr, kTeal, 0.20 - i * 0.035);
+    set_source(cr, kWhite, 0.30 - i * 0.05);
     cairo_set_line_width(cr, 2.5 - i * 0.4);
     cairo_stroke(cr);
   }
@@ -107,9 +108,9 @@ Image draw_background_scene1() {
   cairo_clip(cr);
   cairo_arc(cr, kRigX, kRigCentreY, 112, 0, 2 * kPi);
   cairo_pattern_t* sun = cairo_pattern_create_linear(0, kRigCentreY - 112, 0, kHorizon);
-  add_stop(sun, 0.0, {1.0, 0.90, 0.95});
-  add_stop(sun, 0.55, {1.0, 0.72, 0.88});
-  add_stop(sun, 1.0, {0.98, 0.58, 0.82});
+  add_stop(sun, 0.0, {1.0, 0.97, 0.92});
+  add_stop(sun, 0.55, {1.0, 0.80, 0.88});
+  add_stop(sun, 1.0, {1.0, 0.62, 0.80});
   cairo_set_source(cr, sun);
   cairo_fill(cr);
   for (int i = 0; i < 6; ++i) {
@@ -135,8 +136,8 @@ Image draw_background_scene1() {
   cairo_line_to(cr, kW, kHorizon);
   cairo_close_path(cr);
   cairo_pattern_t* hills = cairo_pattern_create_linear(0, kHorizon - 60, 0, kHorizon);
-  add_stop(hills, 0, {0.62, 0.88, 0.86});
-  add_stop(hills, 1, {0.80, 0.93, 0.92});
+  add_stop(hills, 0, {0.36, 0.70, 0.76});
+  add_stop(hills, 1, {0.62, 0.72, 0.86});
   cairo_set_source(cr, hills);
   cairo_fill(cr);
   cairo_pattern_destroy(hills);
@@ -144,8 +145,8 @@ Image draw_background_scene1() {
   // The ground: a light floor with a perspective grid running to a point
   // under the rig.
   cairo_pattern_t* ground = cairo_pattern_create_linear(0, kHorizon, 0, kH);
-  add_stop(ground, 0, {0.97, 0.90, 0.95});
-  add_stop(ground, 1, {0.84, 0.93, 0.92});
+  add_stop(ground, 0, {0.78, 0.62, 0.82});
+  add_stop(ground, 1, {0.52, 0.44, 0.70});
   cairo_rectangle(cr, 0, kHorizon, kW, kH - kHorizon);
   cairo_set_source(cr, ground);
   cairo_fill(cr);
@@ -154,7 +155,7 @@ Image draw_background_scene1() {
   cairo_save(cr);
   cairo_rectangle(cr, 0, kHorizon, kW, kH - kHorizon);
   cairo_clip(cr);
-  set_source(cr, kTeal, 0.45);
+  set_source(cr, kTeal, 0.7);
   cairo_set_line_width(cr, 1.2);
   for (int k = -14; k <= 14; ++k) {
     cairo_move_to(cr, kRigX + k * 6, kHorizon);
@@ -167,14 +168,14 @@ Image draw_background_scene1() {
     cairo_move_to(cr, 0, y);
     cairo_line_to(cr, kW, y);
     cairo_set_line_width(cr, 0.8 + f * 1.2);
-    set_source(cr, kTeal, 0.25 + 0.3 * f);
+    set_source(cr, kTeal, 0.45 + 0.4 * f);
     cairo_stroke(cr);
   }
   cairo_restore(cr);
 
   // The ground line under the rig.
   cairo_rectangle(cr, 0, kHorizon - 1, kW, 2.5);
-  set_source(cr, mix(kTeal, kMagenta, 0.15));
+  set_source(cr, kTeal);
   cairo_fill(cr);
 
   return store_screen_picture(canvas.image(false), ScreenMapping::FarQuad);
@@ -339,7 +340,7 @@ Image draw_murelbg() {
     cairo_surface_flush(s);
     unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
-    const Rgb left{0.50, 0.10, 0.46}, mid{0.16, 0.10, 0.34}, right{0.04, 0.46, 0.48};
+    const Rgb left{0.62, 0.14, 0.56}, mid{0.22, 0.14, 0.44}, right{0.05, 0.56, 0.58};
     for (int y = 0; y < kTall; ++y) {
       auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
       for (int x = 0; x < kW; ++x) {
