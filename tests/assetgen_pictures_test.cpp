@@ -1,6 +1,9 @@
 // The generated pictures: present, loadable, power-of-two, stored through the
 // mapping the show reads them with, text clear of strip boundaries, the blob
 // fit for the metaball threshold, and the same bytes on every run.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GLES/gl.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -441,60 +444,177 @@ TEST_F(Bundle, TwoSplatsMergeIntoOneOutlinedBody) {
   EXPECT_EQ(runs, "twbwt");
 }
 
-TEST_F(Bundle, MetaballSceneDrawsBlackBodiesWithWhiteOutlinesOnTeal) {
-  const Image splat = to_image(file("splat.png"));
-  using assetgen::MetaClass;
-  constexpr int N = assetgen::kMetaSide;
-  for (float t : {2.5f, 3.2f, 4.5f, 5.5f, 7.0f, 8.5f, 10.0f, 11.5f, 13.0f, 14.5f}) {
-    const assetgen::MetaFrame f = assetgen::metaball_frame(splat, t);
-    ASSERT_EQ(f.blobs.size(), static_cast<std::size_t>(std::min(static_cast<int>(t), 5) - 1));
-    int teal = 0, black = 0, white = 0;
-    for (int y = 0; y < N; ++y)
-      for (int x = 0; x < N; ++x) {
-        const MetaClass c = f.at(x, y);
-        teal += c == MetaClass::Teal;
-        black += c == MetaClass::Black;
-        white += c == MetaClass::White;
-        // Black never touches teal: a white outline always lies between.
-        if (c != MetaClass::Black) continue;
+using assetgen::MetaClass;
+constexpr int kMeta = assetgen::kMetaSide;
+const float kMetaTimes[] = {2.5f, 3.2f, 4.5f, 5.5f, 7.0f, 8.5f, 10.0f, 11.5f, 13.0f, 14.5f};
+
+// The look the scene is after, checked on a 128 x 128 class image (rows from
+// the bottom) with the blob centres in pixels: black bodies, never touching
+// the teal field, outlined in thin white.
+void expect_outlined_bodies(const std::vector<MetaClass>& classes, const std::vector<std::array<int, 2>>& centres,
+                            float t, const char* source) {
+  auto at = [&](int x, int y) { return classes[static_cast<std::size_t>(y) * kMeta + x]; };
+  int teal = 0, black = 0, white = 0, touching = 0, deep_white = 0;
+  for (int y = 0; y < kMeta; ++y)
+    for (int x = 0; x < kMeta; ++x) {
+      const MetaClass c = at(x, y);
+      teal += c == MetaClass::Teal;
+      black += c == MetaClass::Black;
+      white += c == MetaClass::White;
+      // Black never touches teal: a white outline always lies between.
+      if (c == MetaClass::Black)
         for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
           const int nx = x + dx, ny = y + dy;
-          if (nx < 0 || ny < 0 || nx >= N || ny >= N) continue;
-          EXPECT_NE(f.at(nx, ny), MetaClass::Teal) << "t = " << t << " at " << x << ", " << y;
+          touching += nx >= 0 && ny >= 0 && nx < kMeta && ny < kMeta && at(nx, ny) == MetaClass::Teal;
         }
-      }
-    // Every blob's centre is body.
-    for (const auto& b : f.blobs) {
-      int px, py;
-      assetgen::metaball_pixel(b, px, py);
-      if (px >= 0 && py >= 0 && px < N && py < N) {
-        EXPECT_EQ(f.at(px, py), MetaClass::Black) << "t = " << t;
-      }
-    }
-    // The outline is thin: every white pixel lies within 5 units (eye units at
-    // the blob distance: 1.28 pixels across, 0.85 up) of the teal field.
-    for (int y = 0; y < N; ++y)
-      for (int x = 0; x < N; ++x) {
-        if (f.at(x, y) != MetaClass::White) continue;
+      // The outline is thin: every white pixel lies within 6 units (eye units
+      // at the blob distance: 1.28 pixels across, 0.85 up) of the teal field;
+      // a lone blob's rim is 3.5 units wide.
+      if (c == MetaClass::White) {
         bool near = false;
-        for (int dy = -5; dy <= 5 && !near; ++dy)
-          for (int dx = -7; dx <= 7 && !near; ++dx) {
+        for (int dy = -6; dy <= 6 && !near; ++dy)
+          for (int dx = -8; dx <= 8 && !near; ++dx) {
             const double ux = dx / 1.28, uy = dy / (128.0 / 150);
-            if (ux * ux + uy * uy > 25) continue;
+            if (ux * ux + uy * uy > 36) continue;
             const int nx = x + dx, ny = y + dy;
-            near = nx < 0 || ny < 0 || nx >= N || ny >= N || f.at(nx, ny) == MetaClass::Teal;
+            near = nx < 0 || ny < 0 || nx >= kMeta || ny >= kMeta || at(nx, ny) == MetaClass::Teal;
           }
-        EXPECT_TRUE(near) << "white inside a body at t = " << t << ", " << x << ", " << y;
+        deep_white += !near;
       }
-    EXPECT_GT(teal, N * N / 2) << "t = " << t;
-    if (f.blobs.size() >= 2) {
-      EXPECT_GT(black, white) << "t = " << t;  // merged bodies outweigh their outlines
     }
-    EXPECT_GT(white, 0) << "t = " << t;
+  EXPECT_EQ(touching, 0) << source << ": black touches teal at t = " << t;
+  EXPECT_EQ(deep_white, 0) << source << ": white inside a body at t = " << t;
+  for (const auto& c : centres)
+    if (c[0] >= 0 && c[1] >= 0 && c[0] < kMeta && c[1] < kMeta) {
+      EXPECT_EQ(at(c[0], c[1]), MetaClass::Black) << source << ": blob centre at t = " << t;
+    }
+  EXPECT_GT(teal, kMeta * kMeta / 2) << source << ", t = " << t;
+  if (centres.size() >= 2) {
+    EXPECT_GT(black, white) << source << ", t = " << t;  // merged bodies outweigh their outlines
+  }
+  EXPECT_GT(white, 0) << source << ", t = " << t;
+}
+
+std::vector<std::array<int, 2>> centre_pixels(const std::vector<assetgen::BlobCentre>& blobs) {
+  std::vector<std::array<int, 2>> out;
+  for (const auto& b : blobs) {
+    int px, py;
+    assetgen::metaball_pixel(b, px, py);
+    out.push_back({px, py});
+  }
+  return out;
+}
+
+TEST_F(Bundle, MetaballSceneDrawsBlackBodiesWithWhiteOutlinesOnTeal) {
+  const Image splat = to_image(file("splat.png"));
+  for (float t : kMetaTimes) {
+    const assetgen::MetaFrame f = assetgen::metaball_frame(splat, t);
+    ASSERT_EQ(f.blobs.size(), static_cast<std::size_t>(std::min(static_cast<int>(t), 5) - 1));
+    expect_outlined_bodies(f.classes, centre_pixels(f.blobs), t, "model");
   }
   // Once the threshold has fallen to 0 the field is gone: no teal at all.
   const assetgen::MetaFrame end = assetgen::metaball_frame(splat, 16.9f);
   EXPECT_EQ(std::count(end.classes.begin(), end.classes.end(), MetaClass::Teal), 0);
+}
+
+// The blob pass drawn for real with OpenGL ES 1.1 (Mesa, headless), the way
+// the scene draws it, read back and thresholded: the stored file must give
+// the same look as the model above, and agree with the model pixel by pixel
+// almost everywhere.
+class GlesContext {
+ public:
+  GlesContext() {
+    auto get_platform = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (get_platform) display_ = get_platform(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display_ == EGL_NO_DISPLAY) display_ = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, nullptr, nullptr)) return;
+    const EGLint attrs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT, EGL_RED_SIZE, 8,
+                            EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 16, EGL_NONE};
+    EGLConfig config;
+    EGLint count = 0;
+    if (!eglChooseConfig(display_, attrs, &config, 1, &count) || count < 1) return;
+    const EGLint size[] = {EGL_WIDTH, 320, EGL_HEIGHT, 480, EGL_NONE};
+    surface_ = eglCreatePbufferSurface(display_, config, size);
+    eglBindAPI(EGL_OPENGL_ES_API);
+    const EGLint version[] = {EGL_CONTEXT_CLIENT_VERSION, 1, EGL_NONE};
+    context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, version);
+    ok_ = surface_ != EGL_NO_SURFACE && context_ != EGL_NO_CONTEXT &&
+          eglMakeCurrent(display_, surface_, surface_, context_);
+  }
+  ~GlesContext() {
+    if (display_ == EGL_NO_DISPLAY) return;
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
+    if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
+    eglTerminate(display_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  EGLDisplay display_ = EGL_NO_DISPLAY;
+  EGLSurface surface_ = EGL_NO_SURFACE;
+  EGLContext context_ = EGL_NO_CONTEXT;
+  bool ok_ = false;
+};
+
+TEST_F(Bundle, MetaballPassRenderedWithGlesMatchesTheDesign) {
+  GlesContext gl;
+  if (!gl.ok()) GTEST_SKIP() << "no headless OpenGL ES 1.1 context";
+  const Decoded& s = file("splat.png");
+  GLuint tex = 0;
+  glGenTextures(1, &tex);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, s.width, s.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, s.rgba.data());
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glFrustumf(-1, 1, -1.5f, 1.5f, 1, 1000);
+  glMatrixMode(GL_MODELVIEW);
+  const GLfloat quad[] = {-100, 100, -50, 100, 100, -50, -100, -100, -50, 100, -100, -50};
+  const GLfloat st[] = {0, 1, 1, 1, 0, 0, 1, 0};
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, quad);
+  glTexCoordPointer(2, GL_FLOAT, 0, st);
+  glColor4f(1, 1, 1, 1);
+
+  const Image splat = to_image(s);
+  for (float t : kMetaTimes) {
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glViewport(0, 0, kMeta, kMeta);
+    const int n = std::min(static_cast<int>(t), 5);
+    const float u = std::max(t, 3.5f);
+    for (int i = 1; i < n; ++i) {
+      const float fi = static_cast<float>(i);
+      const float a = fi * (u + 79.0f), b = fi * (u + 32.0f);
+      glTranslatef(static_cast<float>(15.0 * std::sin(56266.0 * i + 0.4 * a)),
+                   static_cast<float>(20.0 * std::sin(75437.0 * i + 0.3 * b)), 0);
+      glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    }
+    std::vector<std::uint8_t> pixels(kMeta * kMeta * 4);
+    glReadPixels(0, 0, kMeta, kMeta, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    std::vector<MetaClass> classes(kMeta * kMeta);
+    for (std::size_t i = 0; i < classes.size(); ++i) {
+      const int r = pixels[i * 4], g = pixels[i * 4 + 1];
+      classes[i] = r < 160 ? MetaClass::Teal : r == g ? MetaClass::Black : MetaClass::White;
+    }
+    const assetgen::MetaFrame model = assetgen::metaball_frame(splat, t);
+    expect_outlined_bodies(classes, centre_pixels(model.blobs), t, "rendered");
+    int agree = 0;
+    for (std::size_t i = 0; i < classes.size(); ++i) agree += classes[i] == model.classes[i];
+    EXPECT_GT(agree, static_cast<int>(classes.size() * 0.98)) << "model and rendering differ at t = " << t;
+  }
+  glDeleteTextures(1, &tex);
 }
 
 TEST(ContactSheet, LaysOutTheBundle) {
