@@ -617,6 +617,58 @@ TEST_F(Bundle, MetaballPassRenderedWithGlesMatchesTheDesign) {
   glDeleteTextures(1, &tex);
 }
 
+// The stored file drawn for real the way the show draws it: mipmapped
+// texture, far quad through the frustum (or the loading screen's quad under
+// identity matrices), read back and turned into the landscape view: the
+// canvas must come back as drawn.
+void expect_gl_shows_canvas(assetgen::ScreenMapping m) {
+  GlesContext gl;
+  if (!gl.ok()) GTEST_SKIP() << "no headless OpenGL ES 1.1 context";
+  const Image canvas = marker_canvas(320);
+  const Image file = assetgen::store_screen_picture(canvas, m);
+  GLuint tex = 0;
+  glGenTextures(1, &tex);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 512, 512, 0, GL_RGBA, GL_UNSIGNED_BYTE, file.rgba.data());
+  glViewport(0, 0, 320, 480);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  if (m == assetgen::ScreenMapping::FarQuad) glFrustumf(-1, 1, -1.5f, 1.5f, 1, 1000);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const GLfloat far_quad[] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
+  const GLfloat screen_quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+  const GLfloat st[] = {0, 0.9375f, 0.625f, 0.9375f, 0, 0, 0.625f, 0};
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  if (m == assetgen::ScreenMapping::FarQuad)
+    glVertexPointer(3, GL_FLOAT, 0, far_quad);
+  else
+    glVertexPointer(2, GL_FLOAT, 0, screen_quad);
+  glTexCoordPointer(2, GL_FLOAT, 0, st);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  std::vector<std::uint8_t> px(320 * 480 * 4);
+  glReadPixels(0, 0, 320, 480, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  int worst = 0;
+  for (int ly = 0; ly < 320; ++ly)
+    for (int lx = 0; lx < 480; ++lx) {
+      const int portrait_x = 319 - ly, portrait_y = lx;
+      const std::uint8_t* got = &px[(static_cast<std::size_t>(479 - portrait_y) * 320 + portrait_x) * 4];
+      for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(got[c] - canvas.at(lx, ly)[c]));
+    }
+  EXPECT_LE(worst, 2);
+  glDeleteTextures(1, &tex);
+}
+
+TEST(ScreenMappingRendered, FarQuadShowsTheCanvas) { expect_gl_shows_canvas(assetgen::ScreenMapping::FarQuad); }
+TEST(ScreenMappingRendered, LoadingScreenShowsTheCanvas) { expect_gl_shows_canvas(assetgen::ScreenMapping::Upright); }
+
 TEST(ContactSheet, LaysOutTheBundle) {
   const fs::path dir = fs::temp_directory_path() / "velmora-pictures-sheet-test";
   fs::remove_all(dir);
