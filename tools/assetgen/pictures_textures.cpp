@@ -252,25 +252,40 @@ Image draw_cube_texture() {
 }
 
 Image draw_treetrunk_texture() {
-  constexpr int kW = 256, kH = 512;
+  // Bark in plates: wandering columns around the trunk separated by deep
+  // grooves, each column broken by a few cracks, each plate rounded and
+  // lit on one side; moss creeps up from the foot.
+  constexpr int kW = 256, kH = 512, kColumns = 9;
   Image img(kW, kH, false);
-  const Rgb groove{0.10, 0.05, 0.10}, plate{0.42, 0.30, 0.38}, sheen{0.78, 0.58, 0.70}, moss{0.10, 0.55, 0.45};
+  const Rgb groove{0.07, 0.03, 0.07}, plate_dark{0.34, 0.22, 0.33}, plate_light{0.56, 0.40, 0.52},
+      sheen{0.86, 0.66, 0.80}, moss{0.08, 0.62, 0.50};
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) {
-      const double u = x / double(kW), v = y / double(kH);
-      // Bark plates: noise stretched along the trunk, tiling around it.
-      const double warp = fractal_noise(u * 8, v * 6, 11, 2, 8, 0) - 0.5;
-      const double ridges = fractal_noise(u * 14 + warp * 1.6, v * 2.5, 12, 3, 14, 0);
-      const double plates = smoothstep(0.34, 0.52, ridges);
-      const double top = smoothstep(0.55, 0.80, ridges);
-      const double grain = fractal_noise(u * 64, v * 24, 13, 2, 64, 0);
-      Rgb c = mix(groove, plate, plates);
-      c = mix(c, sheen, top * 0.55);
-      const double k = 0.85 + 0.3 * grain;
-      c = {c.r * k, c.g * k, c.b * k};
+      const double u = (x + 0.5) / kW, v = (y + 0.5) / kH;
+      // Columns wander sideways with height; the warp tiles around the trunk.
+      const double warp = (fractal_noise(u * 4, v * 4, 41, 3, 4, 0) - 0.5) * 0.22;
+      const double cu = (u + warp) * kColumns;
+      const double col = std::floor(cu);
+      const int ci = ((static_cast<int>(col) % kColumns) + kColumns) % kColumns;
+      const double fx = cu - col;
+      // Cracks across the column at its own heights, slightly tilted.
+      const double crack_v = v * (1.6 + 2.2 * hash01(ci, 0, 42)) + hash01(ci, 1, 42) + (fx - 0.5) * 0.10;
+      const double fy = crack_v - std::floor(crack_v);
+      const int plate = static_cast<int>(std::floor(crack_v));
+      const double edge_x = std::min(fx, 1 - fx), edge_y = std::min(fy, 1 - fy);
+      const double gap = 0.05 + 0.10 * fractal_noise(u * 16, v * 10, 46, 2, 16, 0);
+      const double in_plate = smoothstep(gap, gap + 0.12, edge_x) * smoothstep(0.006, 0.025, edge_y);
+      const double round = std::pow(std::sin(kPi * std::clamp(fx, 0.0, 1.0)), 0.6);
+      const double lit = smoothstep(0.15, 0.45, fx) * (1 - smoothstep(0.45, 0.8, fx));
+      Rgb c = mix(plate_dark, plate_light, hash01(ci, plate, 43));
+      c = {c.r * (0.55 + 0.45 * round), c.g * (0.55 + 0.45 * round), c.b * (0.55 + 0.45 * round)};
+      c = mix(c, sheen, 0.35 * lit);
+      const double grain = 0.78 + 0.44 * fractal_noise(u * 96, v * 10, 44, 3, 96, 0);
+      c = {c.r * grain, c.g * grain, c.b * grain};
+      c = mix(groove, c, in_plate);
       // Moss creeping up from the foot of the trunk (t near 1).
-      const double m = smoothstep(0.55, 1.0, v) * smoothstep(0.45, 0.7, fractal_noise(u * 10, v * 8, 14, 3, 10, 0));
-      c = mix(c, moss, m * 0.85);
+      const double m = smoothstep(0.62, 0.95, v) * smoothstep(0.45, 0.65, fractal_noise(u * 8, v * 8, 45, 3, 8, 0));
+      c = mix(c, moss, m * 0.75 * (0.3 + 0.7 * in_plate));
       put(img, x, y, c);
     }
   return img;
