@@ -262,8 +262,8 @@ void write_contact_sheet(const std::filesystem::path& outdir, const std::filesys
   sheet.heading(y, "splat.png and what the metaball scene makes of it");
   y += 44;
   const Image& splat = img["splat.png"];
-  const float times[3] = {2.5f, 10.5f, 16.45f};
-  const char* notes[3] = {"one blob (2.5 s)", "four blobs merging (10.5 s)", "threshold falling (16.45 s)"};
+  const float times[3] = {2.5f, 8.75f, 16.45f};
+  const char* notes[3] = {"one blob (2.5 s)", "four blobs merging (8.75 s)", "threshold falling (16.45 s)"};
   for (int i = 0; i < 3; ++i) {
     sheet.label(col[i], y, "metaballs", notes[i]);
     sheet.place(metaball_view(metaball_frame(splat, times[i])), col[i], y + kLabel);
@@ -275,26 +275,26 @@ void write_contact_sheet(const std::filesystem::path& outdir, const std::filesys
   y += 44;
   sheet.label(col[0], y, "mureltextur.png", "s: tail to head, t: back, flank, belly, flank, back");
   sheet.place(img["mureltextur.png"], col[0], y + kLabel);
-  sheet.label(col[0] + 532, y, "treetrunk_textur.png", "s around, t down the trunk");
-  sheet.place(img["treetrunk_textur.png"], col[0] + 532, y + kLabel);
-  sheet.label(col[0] + 808, y, "treetrunk_cube_textur.png", "every face");
-  sheet.place(img["treetrunk_cube_textur.png"], col[0] + 808, y + kLabel);
-  sheet.label(col[0] + 1084, y, "splat.png", "opaque; red = green in body");
-  sheet.place(splat, col[0] + 1084, y + kLabel);
+  sheet.label(col[0] + 552, y, "treetrunk_textur.png", "s around, t down the trunk");
+  sheet.place(img["treetrunk_textur.png"], col[0] + 552, y + kLabel);
+  sheet.label(col[0] + 828, y, "treetrunk_cube_textur.png", "every face");
+  sheet.place(img["treetrunk_cube_textur.png"], col[0] + 828, y + kLabel);
+  sheet.label(col[0] + 1104, y, "splat.png", "opaque; red = green in body");
+  sheet.place(splat, col[0] + 1104, y + kLabel);
   const int y2 = y + kLabel + 256 + kMargin;
   sheet.label(col[0], y2, "grass.png", "ground colour, cube over the centre");
   sheet.place(img["grass.png"], col[0], y2 + kLabel);
   sheet.label(col[0] + 276, y2, "grass1.png", "the cube's light");
   sheet.place(img["grass1.png"], col[0] + 276, y2 + kLabel);
-  sheet.label(col[0] + 808, y2, "bubble.png", "loaded, never drawn");
-  sheet.place(img["bubble.png"], col[0] + 808, y2 + kLabel);
-  sheet.label(col[0] + 1084, y2, "small_black.png", "8 x 8, shown 8 times");
-  sheet.place(img["small_black.png"], col[0] + 1084, y2 + kLabel, 8);
+  sheet.label(col[0] + 828, y2, "bubble.png", "loaded, never drawn");
+  sheet.place(img["bubble.png"], col[0] + 828, y2 + kLabel);
+  sheet.label(col[0] + 1104, y2, "small_black.png", "8 x 8, shown 8 times");
+  sheet.place(img["small_black.png"], col[0] + 1104, y2 + kLabel, 8);
   {
     cairo_t* cr = sheet.cr();
     cairo_set_source_rgb(cr, 0.5, 0.5, 0.55);
     cairo_set_line_width(cr, 1);
-    cairo_rectangle(cr, col[0] + 1084 - 0.5, y2 + kLabel - 0.5, 65, 65);
+    cairo_rectangle(cr, col[0] + 1104 - 0.5, y2 + kLabel - 0.5, 65, 65);
     cairo_stroke(cr);
   }
 
