@@ -14,7 +14,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kW = kLandscapeWidth, kH = kLandscapeHeight;
 
 // The drill rig stands with its origin at landscape (160, 213) and its feet
-// on this line (about 42 rig units below the rig's origin).
+// on this line (about 44 rig units below the rig's origin).
 constexpr double kHorizon = 236;
 constexpr double kRigX = 160, kRigCentreY = 165;
 
@@ -142,7 +142,7 @@ Image draw_background_scene1() {
   cairo_fill(cr);
   cairo_pattern_destroy(hills);
 
-  // The ground: a light floor with a perspective grid running to a point
+  // The ground: a lilac floor with a teal perspective grid running to a point
   // under the rig.
   cairo_pattern_t* ground = cairo_pattern_create_linear(0, kHorizon, 0, kH);
   add_stop(ground, 0, {0.78, 0.62, 0.82});
