@@ -1,9 +1,33 @@
 #include "pictures.h"
 
+#include "metaballs.h"
+#include "pictures_internal.h"
+
 namespace assetgen {
 
-void write_pictures(const std::filesystem::path&) {}
+const std::vector<PictureFile>& picture_files() {
+  static const std::vector<PictureFile> files = {
+      {"background_scene1.png", draw_background_scene1},
+      {"logo.png", draw_logo},
+      {"small_black.png", draw_small_black},
+      {"bubble.png", draw_bubble},
+      {"splat.png", draw_splat},
+      {"mureltextur.png", draw_mureltextur},
+      {"murelbg.png", draw_murelbg},
+      {"greets.png", draw_greets},
+      {"treetrunk_cube_textur.png", draw_cube_texture},
+      {"treetrunk_textur.png", draw_treetrunk_texture},
+      {"grass.png", draw_grass},
+      {"grass1.png", draw_grass_light},
+      {"credits.png", draw_credits},
+      {"korvane_final.png", draw_korvane_final},
+      {"loading.png", draw_loading},
+  };
+  return files;
+}
 
-void write_contact_sheet(const std::filesystem::path&, const std::filesystem::path&) {}
+void write_pictures(const std::filesystem::path& outdir) {
+  for (const PictureFile& f : picture_files()) write_png(outdir / f.name, f.draw());
+}
 
 }  // namespace assetgen

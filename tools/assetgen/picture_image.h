@@ -1,0 +1,111 @@
+#pragma once
+// The raster type every picture of the bundle is built in, and the small
+// toolbox around it: PNG encoding and decoding, the bridge to Cairo, a blur,
+// deterministic noise and the fonts.
+#include <cairo.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace assetgen {
+
+// Straight (not premultiplied) 8-bit RGBA, top row first.
+struct Image {
+  int width = 0;
+  int height = 0;
+  bool has_alpha = false;  // written as RGBA when true, as RGB otherwise
+  std::vector<std::uint8_t> rgba;
+
+  Image() = default;
+  Image(int w, int h, bool alpha = false);
+
+  std::uint8_t* at(int x, int y) { return &rgba[(static_cast<std::size_t>(y) * width + x) * 4]; }
+  const std::uint8_t* at(int x, int y) const { return &rgba[(static_cast<std::size_t>(y) * width + x) * 4]; }
+};
+
+struct Rgb {
+  double r, g, b;
+};
+// The show's fixed colours, 0..1.
+inline constexpr Rgb kTeal{20 / 255.0, 220 / 255.0, 200 / 255.0};
+inline constexpr Rgb kPink{1.0, 130 / 255.0, 205 / 255.0};
+inline constexpr Rgb kMagenta{225 / 255.0, 30 / 255.0, 160 / 255.0};
+inline constexpr Rgb kWhite{1.0, 1.0, 1.0};
+inline constexpr Rgb kBlack{0.0, 0.0, 0.0};
+Rgb mix(Rgb a, Rgb b, double f);
+void set_source(cairo_t* cr, Rgb c, double alpha = 1.0);
+
+// PNG bytes of an image (RGB or RGBA by has_alpha); deterministic.
+std::vector<std::uint8_t> encode_png(const Image& image);
+// Any PNG, converted to straight RGBA8; has_alpha reports whether the file carries alpha.
+Image decode_png(std::span<const std::uint8_t> bytes, const std::string& what);
+Image read_png(const std::filesystem::path& path);
+void write_png(const std::filesystem::path& path, const Image& image);
+
+// An owned Cairo image surface and its context, for drawing one picture.
+class Canvas {
+ public:
+  Canvas(int width, int height);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  cairo_t* cr() const { return cr_; }
+  cairo_surface_t* surface() const { return surface_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // The canvas as straight RGBA; alpha kept only if with_alpha.
+  Image image(bool with_alpha) const;
+
+ private:
+  int width_, height_;
+  cairo_surface_t* surface_;
+  cairo_t* cr_;
+};
+
+// A premultiplied ARGB32 surface holding the image (caller destroys it).
+cairo_surface_t* surface_from_image(const Image& image);
+
+// Three box blurs of radius r on every channel of an ARGB32 surface (close to
+// a Gaussian of sigma ~ r), edges treated as transparent.
+void blur_surface(cairo_surface_t* surface, int radius);
+
+// Paints what `draw` fills (in white) as a soft glow of colour c: the shape is
+// rendered on its own layer, blurred by `radius` and composited with `alpha`.
+template <class Draw>
+void paint_glow(cairo_t* cr, int width, int height, Rgb c, double alpha, int radius, Draw&& draw);
+void paint_glow_surface(cairo_t* cr, cairo_surface_t* layer, Rgb c, double alpha, int radius);
+
+// Fonts: DejaVu through fontconfig, grey antialiasing, no hinting, so that text
+// renders the same on every run.
+void set_font(cairo_t* cr, double size, bool bold = true, const char* family = "DejaVu Sans");
+// Width of text in the current font.
+double text_width(cairo_t* cr, const std::string& text);
+// Adds text to the path with its baseline at y, horizontally centred on cx.
+void text_path_centred(cairo_t* cr, const std::string& text, double cx, double baseline);
+
+// Deterministic noise in 0..1: a hash per lattice point, smooth value noise
+// (periodic in x with period px and in y with period py when those are > 0),
+// and a few octaves of it.
+double hash01(std::int64_t x, std::int64_t y, std::uint32_t seed);
+double value_noise(double x, double y, std::uint32_t seed, int px = 0, int py = 0);
+double fractal_noise(double x, double y, std::uint32_t seed, int octaves, int px = 0, int py = 0);
+
+template <class Draw>
+void paint_glow(cairo_t* cr, int width, int height, Rgb c, double alpha, int radius, Draw&& draw) {
+  cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  cairo_t* lc = cairo_create(layer);
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  cairo_set_matrix(lc, &m);
+  cairo_set_source_rgb(lc, 1, 1, 1);
+  draw(lc);
+  cairo_destroy(lc);
+  paint_glow_surface(cr, layer, c, alpha, radius);
+  cairo_surface_destroy(layer);
+}
+
+}  // namespace assetgen

@@ -1,0 +1,340 @@
+// Textures for the meshes and the sprites. Each is painted in the UV layout
+// its mesh uses:
+// - mureltextur: s along the body from the tail (0) to the head (1), t once
+//   around it: t = 0 (and 1) along the back, 0.5 along the belly, the flanks
+//   at 0.25 and 0.75.
+// - treetrunk_textur: s once around the trunk (it tiles across), t along the
+//   height with t = 0 at the top.
+// - treetrunk_cube_textur: the whole texture on every face.
+// - grass and grass1: a view from above of the patch, the cube over the centre.
+#include <algorithm>
+#include <cmath>
+
+#include "pictures_internal.h"
+
+namespace assetgen {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+void add_stop(cairo_pattern_t* p, double at, Rgb c, double alpha = 1.0) {
+  cairo_pattern_add_color_stop_rgba(p, at, c.r, c.g, c.b, alpha);
+}
+
+std::uint8_t byte(double v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
+
+void put(Image& img, int x, int y, Rgb c) {
+  std::uint8_t* p = img.at(x, y);
+  p[0] = byte(c.r);
+  p[1] = byte(c.g);
+  p[2] = byte(c.b);
+  p[3] = 255;
+}
+
+double smoothstep(double a, double b, double x) {
+  const double t = std::clamp((x - a) / (b - a), 0.0, 1.0);
+  return t * t * (3 - 2 * t);
+}
+
+}  // namespace
+
+Image draw_small_black() { return Image(8, 8, false); }
+
+Image draw_bubble() {
+  constexpr int kSide = 128;
+  Canvas canvas(kSide, kSide);
+  cairo_t* cr = canvas.cr();
+  const double c = kSide / 2.0, r = 58;
+
+  // A thin shell: nearly clear inside, denser towards the rim.
+  cairo_pattern_t* body = cairo_pattern_create_radial(c, c, 0, c, c, r);
+  add_stop(body, 0, kWhite, 0.04);
+  add_stop(body, 0.75, kTeal, 0.14);
+  add_stop(body, 1, kWhite, 0.55);
+  cairo_arc(cr, c, c, r, 0, 2 * kPi);
+  cairo_set_source(cr, body);
+  cairo_fill(cr);
+  cairo_pattern_destroy(body);
+
+  // An iridescent rim, teal through white to pink.
+  cairo_pattern_t* rim = cairo_pattern_create_linear(0, 0, kSide, kSide);
+  add_stop(rim, 0, kTeal, 0.95);
+  add_stop(rim, 0.5, kWhite, 0.9);
+  add_stop(rim, 1, kPink, 0.95);
+  cairo_arc(cr, c, c, r - 1.5, 0, 2 * kPi);
+  cairo_set_line_width(cr, 3);
+  cairo_set_source(cr, rim);
+  cairo_stroke(cr);
+  cairo_pattern_destroy(rim);
+
+  // Highlights: a soft window reflection up left, a small glint down right.
+  paint_glow(cr, kSide, kSide, kWhite, 0.95, 4, [&](cairo_t* g) {
+    cairo_save(g);
+    cairo_translate(g, c - 22, c - 24);
+    cairo_rotate(g, -kPi / 4);
+    cairo_scale(g, 16, 8);
+    cairo_arc(g, 0, 0, 1, 0, 2 * kPi);
+    cairo_restore(g);
+    cairo_fill(g);
+  });
+  cairo_arc(cr, c + 30, c + 28, 4, 0, 2 * kPi);
+  set_source(cr, kWhite, 0.8);
+  cairo_fill(cr);
+  return canvas.image(true);
+}
+
+Image draw_mureltextur() {
+  constexpr int kW = 512, kH = 256;
+  Canvas canvas(kW, kH);
+  cairo_t* cr = canvas.cr();
+
+  // Colour around the body: dark teal back, bright teal flanks, pale pink belly.
+  {
+    cairo_surface_t* s = canvas.surface();
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    const Rgb back{0.02, 0.22, 0.30}, flank = kTeal, belly{1.0, 0.88, 0.94};
+    for (int y = 0; y < kH; ++y) {
+      const double t = (y + 0.5) / kH;
+      const double around = std::cos(2 * kPi * t);  // 1 on the back, -1 on the belly
+      const Rgb base = around > 0 ? mix(flank, back, smoothstep(0.0, 0.9, around))
+                                  : mix(flank, belly, smoothstep(0.15, 0.85, -around));
+      auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+      for (int x = 0; x < kW; ++x) {
+        const double n = fractal_noise(x / 16.0, t * 16, 3, 3, 0, 16);
+        const double k = 0.88 + 0.24 * n;
+        row[x] = 0xff000000u | (std::uint32_t{byte(base.r * k)} << 16) | (std::uint32_t{byte(base.g * k)} << 8) |
+                 byte(base.b * k);
+      }
+    }
+    cairo_surface_mark_dirty(s);
+  }
+
+  // Bold magenta chevron bands around the body, edged in black, closer
+  // together towards the tail; the flanks lead the back and belly, so the
+  // chevrons point to the head.
+  const int kBands = 9;
+  for (int b = 0; b < kBands; ++b) {
+    const double f = (b + 0.5) / kBands;
+    const double x0 = 40 + f * 395 + 20 * f * f;
+    const double width = 10 + 14 * f;
+    auto band_edge = [&](double offset, double t) {
+      const double lead = 22 * std::pow(std::sin(2 * kPi * t), 2);
+      return x0 + offset + lead;
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+      const double grow = pass == 0 ? 3.0 : 0.0;
+      cairo_new_path(cr);
+      for (int y = 0; y <= kH; y += 2) cairo_line_to(cr, band_edge(-width / 2 - grow, y / double(kH)), y);
+      for (int y = kH; y >= 0; y -= 2) cairo_line_to(cr, band_edge(width / 2 + grow, y / double(kH)), y);
+      cairo_close_path(cr);
+      set_source(cr, pass == 0 ? kBlack : kMagenta);
+      cairo_fill(cr);
+    }
+  }
+
+  // Black spots along both flanks between the bands.
+  for (int i = 0; i < 26; ++i) {
+    const double x = 60 + i * 15.5 + 6 * hash01(i, 0, 5);
+    for (double flank : {0.25, 0.75}) {
+      const double y = flank * kH + (hash01(i, flank > 0.5 ? 2 : 1, 5) - 0.5) * 38;
+      const double r = 2.5 + 3.5 * hash01(i, 3, 5) * (0.4 + x / kW);
+      cairo_arc(cr, x, y, r, 0, 2 * kPi);
+      set_source(cr, kBlack, 0.85);
+      cairo_fill(cr);
+    }
+  }
+
+  // A white line down the middle of the back (t = 0 and t = 1 meet there).
+  for (double y : {0.0, double(kH)}) {
+    cairo_rectangle(cr, 24, y - 2, kW - 60, 4);
+  }
+  set_source(cr, kWhite, 0.9);
+  cairo_fill(cr);
+
+  // The tail fin: fine pink rays fading into the body.
+  cairo_pattern_t* fin = cairo_pattern_create_linear(0, 0, 48, 0);
+  add_stop(fin, 0, kPink, 1);
+  add_stop(fin, 1, kPink, 0);
+  cairo_rectangle(cr, 0, 0, 48, kH);
+  cairo_set_source(cr, fin);
+  cairo_fill(cr);
+  cairo_pattern_destroy(fin);
+  for (int i = 0; i < 16; ++i) {
+    const double y = (i + 0.5) * kH / 16.0;
+    cairo_move_to(cr, 0, y);
+    cairo_line_to(cr, 40, y);
+  }
+  set_source(cr, kMagenta, 0.8);
+  cairo_set_line_width(cr, 1.5);
+  cairo_stroke(cr);
+
+  // The head: a magenta cap and an eye on each flank.
+  cairo_pattern_t* cap = cairo_pattern_create_linear(kW - 60, 0, kW, 0);
+  add_stop(cap, 0, kMagenta, 0);
+  add_stop(cap, 0.4, kMagenta, 0.9);
+  add_stop(cap, 1, {0.4, 0.0, 0.3}, 1);
+  cairo_rectangle(cr, kW - 60, 0, 60, kH);
+  cairo_set_source(cr, cap);
+  cairo_fill(cr);
+  cairo_pattern_destroy(cap);
+  for (double flank : {0.25, 0.75}) {
+    const double ex = kW - 30, ey = flank * kH;
+    cairo_arc(cr, ex, ey, 11, 0, 2 * kPi);
+    set_source(cr, kWhite);
+    cairo_fill(cr);
+    cairo_arc(cr, ex + 2, ey, 6.5, 0, 2 * kPi);
+    set_source(cr, kBlack);
+    cairo_fill(cr);
+    cairo_arc(cr, ex + 4, ey - 3, 2, 0, 2 * kPi);
+    set_source(cr, kWhite);
+    cairo_fill(cr);
+  }
+  return canvas.image(false);
+}
+
+Image draw_cube_texture() {
+  // Drawn at well under full brightness and also rendered for the glow, so
+  // the face is nearly white: a white-hot core in a teal rim.
+  constexpr int kSide = 256;
+  Canvas canvas(kSide, kSide);
+  cairo_t* cr = canvas.cr();
+  const double c = kSide / 2.0;
+  cairo_pattern_t* core = cairo_pattern_create_radial(c, c, 0, c, c, c * 1.42);
+  add_stop(core, 0, kWhite);
+  add_stop(core, 0.45, {0.80, 1.0, 0.97});
+  add_stop(core, 1, kTeal);
+  cairo_set_source(cr, core);
+  cairo_paint(cr);
+  cairo_pattern_destroy(core);
+
+  auto rounded = [&](double inset, double radius) {
+    const double a = inset, b = kSide - inset;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, b - radius, a + radius, radius, -kPi / 2, 0);
+    cairo_arc(cr, b - radius, b - radius, radius, 0, kPi / 2);
+    cairo_arc(cr, a + radius, b - radius, radius, kPi / 2, kPi);
+    cairo_arc(cr, a + radius, a + radius, radius, kPi, 3 * kPi / 2);
+    cairo_close_path(cr);
+  };
+  // Bright frame along the cube's edges.
+  rounded(6, 14);
+  cairo_set_line_width(cr, 12);
+  set_source(cr, kWhite);
+  cairo_stroke(cr);
+  // Pink and teal inner rims.
+  rounded(30, 22);
+  cairo_set_line_width(cr, 5);
+  set_source(cr, kPink);
+  cairo_stroke(cr);
+  rounded(46, 18);
+  cairo_set_line_width(cr, 2.5);
+  set_source(cr, kTeal);
+  cairo_stroke(cr);
+  // The light source: a white diamond with a soft halo.
+  auto diamond = [&](cairo_t* g, double r) {
+    cairo_move_to(g, c, c - r);
+    cairo_line_to(g, c + r, c);
+    cairo_line_to(g, c, c + r);
+    cairo_line_to(g, c - r, c);
+    cairo_close_path(g);
+  };
+  paint_glow(cr, kSide, kSide, kWhite, 1.0, 16, [&](cairo_t* g) {
+    diamond(g, 46);
+    cairo_fill(g);
+  });
+  diamond(cr, 34);
+  set_source(cr, kWhite);
+  cairo_fill(cr);
+  return canvas.image(false);
+}
+
+Image draw_treetrunk_texture() {
+  // Bark in plates: wandering columns around the trunk separated by deep
+  // grooves, each column broken by a few cracks, each plate rounded and
+  // lit on one side; moss creeps up from the foot.
+  constexpr int kW = 256, kH = 512, kColumns = 9;
+  Image img(kW, kH, false);
+  const Rgb groove{0.07, 0.03, 0.07}, plate_dark{0.34, 0.22, 0.33}, plate_light{0.56, 0.40, 0.52},
+      sheen{0.86, 0.66, 0.80}, moss{0.08, 0.62, 0.50};
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const double u = (x + 0.5) / kW, v = (y + 0.5) / kH;
+      // Columns wander sideways with height; the warp tiles around the trunk.
+      const double warp = (fractal_noise(u * 4, v * 4, 41, 3, 4, 0) - 0.5) * 0.22;
+      const double cu = (u + warp) * kColumns;
+      const double col = std::floor(cu);
+      const int ci = ((static_cast<int>(col) % kColumns) + kColumns) % kColumns;
+      const double fx = cu - col;
+      // Cracks across the column at its own heights, slightly tilted.
+      const double crack_v = v * (1.6 + 2.2 * hash01(ci, 0, 42)) + hash01(ci, 1, 42) + (fx - 0.5) * 0.10;
+      const double fy = crack_v - std::floor(crack_v);
+      const int plate = static_cast<int>(std::floor(crack_v));
+      const double edge_x = std::min(fx, 1 - fx), edge_y = std::min(fy, 1 - fy);
+      const double gap = 0.05 + 0.10 * fractal_noise(u * 16, v * 10, 46, 2, 16, 0);
+      const double in_plate = smoothstep(gap, gap + 0.12, edge_x) * smoothstep(0.006, 0.025, edge_y);
+      const double round = std::pow(std::sin(kPi * std::clamp(fx, 0.0, 1.0)), 0.6);
+      const double lit = smoothstep(0.15, 0.45, fx) * (1 - smoothstep(0.45, 0.8, fx));
+      Rgb c = mix(plate_dark, plate_light, hash01(ci, plate, 43));
+      c = {c.r * (0.55 + 0.45 * round), c.g * (0.55 + 0.45 * round), c.b * (0.55 + 0.45 * round)};
+      c = mix(c, sheen, 0.35 * lit);
+      const double grain = 0.78 + 0.44 * fractal_noise(u * 96, v * 10, 44, 3, 96, 0);
+      c = {c.r * grain, c.g * grain, c.b * grain};
+      c = mix(groove, c, in_plate);
+      // Moss creeping up from the foot of the trunk (t near 1).
+      const double m = smoothstep(0.62, 0.95, v) * smoothstep(0.45, 0.65, fractal_noise(u * 8, v * 8, 45, 3, 8, 0));
+      c = mix(c, moss, m * 0.75 * (0.3 + 0.7 * in_plate));
+      put(img, x, y, c);
+    }
+  return img;
+}
+
+Image draw_grass() {
+  // Colour of the ground cover by position: teal-greens in patches, a few
+  // pink and white flowers, darker towards the rim of the patch.
+  constexpr int kSide = 256;
+  Image img(kSide, kSide, false);
+  const Rgb deep{0.04, 0.38, 0.30}, fresh{0.24, 0.80, 0.58}, teal = kTeal;
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      const double u = (x + 0.5) / kSide, v = (y + 0.5) / kSide;
+      const double n = fractal_noise(u * 6, v * 6, 21, 4);
+      const double fine = hash01(x, y, 22);
+      Rgb c = mix(deep, fresh, smoothstep(0.3, 0.7, n));
+      c = mix(c, teal, 0.25 * smoothstep(0.55, 0.8, fractal_noise(u * 3, v * 3, 23, 2)));
+      const double k = 0.8 + 0.4 * fine;
+      c = {c.r * k, c.g * k, c.b * k};
+      const double d = std::hypot(u - 0.5, v - 0.5) * 2;
+      const double rim = 1 - 0.45 * smoothstep(0.6, 1.1, d);
+      c = {c.r * rim, c.g * rim, c.b * rim};
+      put(img, x, y, c);
+    }
+  // Flowers: single blades pick these up.
+  for (int i = 0; i < 140; ++i) {
+    const int x = static_cast<int>(hash01(i, 1, 24) * kSide), y = static_cast<int>(hash01(i, 2, 24) * kSide);
+    const double pick = hash01(i, 3, 24);
+    const Rgb c = pick < 0.45 ? kPink : pick < 0.8 ? kMagenta : kWhite;
+    for (int dy = 0; dy < 2; ++dy)
+      for (int dx = 0; dx < 2; ++dx) put(img, (x + dx) % kSide, (y + dy) % kSide, c);
+  }
+  return img;
+}
+
+Image draw_grass_light() {
+  // The cube's light on the ground: white under the cube, teal further out,
+  // black at the rim of the patch.
+  constexpr int kSide = 256;
+  Image img(kSide, kSide, false);
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      const double d = std::hypot((x + 0.5) / kSide - 0.5, (y + 0.5) / kSide - 0.5) * 2;
+      const double fall = d < 1 ? std::pow(1 - d * d, 2.5) : 0.0;
+      const Rgb c = mix(kTeal, kWhite, std::pow(fall, 1.5));
+      put(img, x, y, {c.r * fall, c.g * fall, c.b * fall});
+    }
+  return img;
+}
+
+}  // namespace assetgen
