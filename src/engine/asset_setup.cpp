@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/demo.h"
+#include "engine/show_math.h"
 
 Mesh drill_pipe_hi;
 Mesh drill_pipe_lo;
@@ -48,8 +49,6 @@ GLubyte* metamap;
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
 void set_vertex(GLfloat* table, int index, double x, double y, double z) {
   table[index * 3 + 0] = static_cast<GLfloat>(x);
   table[index * 3 + 1] = static_cast<GLfloat>(y);
@@ -71,9 +70,9 @@ void build_disc() {
   for (int k = 0; k < 16; ++k) {
     const double next = static_cast<double>(a) + kPi / 8;
     set_vertex(circleVertice, 3 * k, 0, 0, -10);
-    set_vertex(circleVertice, 3 * k + 1, 5 * std::sin(static_cast<double>(a)), 5 * std::cos(static_cast<double>(a)),
+    set_vertex(circleVertice, 3 * k + 1, 5 * dsin(a), 5 * dcos(a),
                -10);
-    set_vertex(circleVertice, 3 * k + 2, 5 * std::sin(next), 5 * std::cos(next), -10);
+    set_vertex(circleVertice, 3 * k + 2, 5 * dsin(next), 5 * dcos(next), -10);
     a = static_cast<float>(next);
   }
   set_vertex(circleVertice, 48, 0, 0, -10);
@@ -89,10 +88,10 @@ void build_ribbons() {
     const int i = 6 * p;
     set_vertex(r0, 2 * p, 0, i, 0);
     set_vertex(r0, 2 * p + 1, 10, i + 3, 0);
-    set_vertex(r1, 2 * p, i, 100 * std::sin(i / 50.0), 0);
-    set_vertex(r1, 2 * p + 1, i + 13, 90 * std::sin((i + 3) / 50.0), 0);
-    set_vertex(r2, 2 * p, -i, 150 * std::sin(i / 70.0), 0);
-    set_vertex(r2, 2 * p + 1, 7 - i, 140 * std::sin((i + 3) / 70.0), 0);
+    set_vertex(r1, 2 * p, i, 100 * dsin(i / 50.0), 0);
+    set_vertex(r1, 2 * p + 1, i + 13, 90 * dsin((i + 3) / 50.0), 0);
+    set_vertex(r2, 2 * p, -i, 150 * dsin(i / 70.0), 0);
+    set_vertex(r2, 2 * p + 1, 7 - i, 140 * dsin((i + 3) / 70.0), 0);
   }
 }
 
@@ -101,8 +100,8 @@ void build_ribbons() {
 void build_ribbon_colours() {
   for (int p = 0; p < 188; ++p) {
     const int k = 8 * p;
-    const float c1 = static_cast<float>(0.5 - 0.5 * std::cos(k / 50.0));
-    const float c2 = static_cast<float>(0.5 - 0.5 * std::cos(k / 70.0));
+    const float c1 = static_cast<float>(0.5 - 0.5 * dcos(k / 50.0));
+    const float c2 = static_cast<float>(0.5 - 0.5 * dcos(k / 70.0));
     const auto g1 = static_cast<GLubyte>(190.0f + 65.0f * c1);
     const auto b1 = static_cast<GLubyte>(240.0f + 15.0f * c1);
     const auto g2 = static_cast<GLubyte>(60.0f + 195.0f * c2);

@@ -6,10 +6,9 @@
 #include <cmath>
 
 #include "engine/demo.h"
+#include "engine/show_math.h"
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 // The far screen quad at depth 500.
 const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
@@ -31,12 +30,12 @@ DrillPose scene_1_drill_pose(float x) {
   const float x4 = 4 * x;
   DrillPose pose{};
   pose.hammer = 360 * x;
-  pose.connector = static_cast<float>(15 * std::cos(static_cast<double>(x2) * kPi) - 15);
-  pose.connectorShiftX = static_cast<float>(-5 * std::cos(static_cast<double>(x4) * kPi));
-  pose.connectorShiftY = static_cast<float>(40 * std::sin(static_cast<double>(x2) * kPi));
-  pose.head = static_cast<float>(20 * std::sin(static_cast<double>(-x2) * kPi));
+  pose.connector = static_cast<float>(15 * dcos(x2 * kPi) - 15);
+  pose.connectorShiftX = static_cast<float>(-5 * dcos(x4 * kPi));
+  pose.connectorShiftY = static_cast<float>(40 * dsin(x2 * kPi));
+  pose.head = static_cast<float>(20 * dsin(-x2 * kPi));
   pose.smallWheel = static_cast<float>(545.454 * static_cast<double>(x));
-  pose.upperPipeShift = static_cast<float>(-10 * std::sin(static_cast<double>(x3)) - 5);
+  pose.upperPipeShift = static_cast<float>(-10 * dsin(x3) - 5);
   return pose;
 }
 
