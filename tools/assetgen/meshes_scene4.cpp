@@ -1,0 +1,160 @@
+// The cube light scene: a 10-unit cube at the origin, a tree trunk rising
+// beside and behind it, and a patch of grass tufts on the ground below. The
+// world's +x axis is up; the ground is the plane x = kGroundX.
+//
+// Texture layouts:
+// - cube: every face carries the whole texture; on the four upright faces
+//   t = 0 is the top edge (+x).
+// - trunk: s once around the trunk, t along its height, t = 0 at the top.
+// - grass: a planar map of the ground, s = (y + R) / 2R, t = (z + R) / 2R,
+//   with R = kGrassRadius; every blade takes the coordinate of its root, so
+//   it shows the colour (and the cube's light) of the ground it stands on.
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "meshes_models.h"
+
+namespace assetgen::mesh {
+
+namespace {
+
+// Where the trunk stands: beside the cube and a little behind it, close
+// enough to the x axis that the closing camera circles outside it.
+constexpr double kTrunkY = -9.5;
+constexpr double kTrunkZ = -7.5;
+constexpr double kTrunkTop = 135;
+
+// A small fixed-seed generator (a 64-bit linear congruential step with the
+// top bits taken), so the scatter is the same on every run and platform.
+class Scatter {
+ public:
+  explicit Scatter(std::uint64_t seed) : state_(seed) {}
+  double next() {  // in [0, 1)
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state_ >> 11) / 9007199254740992.0;
+  }
+  double range(double lo, double hi) { return lo + (hi - lo) * next(); }
+
+ private:
+  std::uint64_t state_;
+};
+
+double trunk_radius(double h, double angle) {
+  // Tapering trunk, buttress roots flaring at the foot, shallow bark ridges.
+  const double base = 5.2 - 1.4 * std::min(h, 120.0) / 120.0;
+  const double foot = std::exp(-h / 7.0);
+  const double lobes = std::pow(std::max(0.0, std::cos(5 * angle + 0.6)), 2.0);
+  const double ridges = 0.05 * std::sin(11 * angle + h * 0.13) + 0.03 * std::sin(23 * angle - h * 0.21);
+  return base * (1 + ridges) + foot * (2.5 + 4.5 * lobes);
+}
+
+Vec2 trunk_centre(double h) {
+  // A slow lean and a gentle S-bend as it rises.
+  return {kTrunkY - 0.02 * h + 1.6 * std::sin(h / 38.0), kTrunkZ - 0.03 * h + 1.2 * std::sin(h / 51.0 + 1)};
+}
+
+}  // namespace
+
+MeshBuilder build_cube() {
+  MeshBuilder m;
+  const double h = 5;
+  // Each face: centre direction, and the face's "up" (t = 0 edge) and "right".
+  struct Face {
+    Vec3 n, up, right;
+  };
+  const Face faces[] = {
+      {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},
+      {{0, 0, -1}, {1, 0, 0}, {0, -1, 0}}, {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
+  };
+  for (const Face& f : faces) {
+    const Vec3 c = f.n * h;
+    const Vec3 tl = c + f.up * h - f.right * h, tr = c + f.up * h + f.right * h;
+    const Vec3 bl = c - f.up * h - f.right * h, br = c - f.up * h + f.right * h;
+    m.quad(bl, br, tr, tl, {0, 1}, {1, 1}, {1, 0}, {0, 0});
+  }
+  return m;
+}
+
+MeshBuilder build_trunk() {
+  MeshBuilder m;
+  const int around = 20;
+  std::vector<double> heights;
+  for (double h = 0; h < 16; h += 2) heights.push_back(h);
+  for (double h = 16; h < kTrunkTop; h += 5) heights.push_back(h);
+  heights.push_back(kTrunkTop);
+  const double bottom = kGroundX - 1.5;  // sunk a little into the ground
+  std::vector<SweepFrame> path;
+  for (double h : heights) {
+    const Vec2 c = trunk_centre(h);
+    path.push_back({{bottom + h, c.x, c.y}, {0, 1, 0}, {0, 0, 1}});
+  }
+  const double span = heights.back() - heights.front();
+  sweep(
+      m, path, around,
+      [&](int i, int k) {
+        const double a = 2 * std::numbers::pi * k / around;
+        const double r = trunk_radius(heights[i], a);
+        return Vec2{r * std::cos(a), r * std::sin(a)};
+      },
+      [&](int i, int k) { return Vec2{double(k) / around, (heights.back() - heights[i]) / span}; });
+  return m;
+}
+
+MeshBuilder build_grass() {
+  MeshBuilder m;
+  const double R = kGrassRadius, g = kGroundX;
+  auto ground_uv = [&](double y, double z) { return Vec2{(y + R) / (2 * R), (z + R) / (2 * R)}; };
+
+  // The ground itself: a flat disc, so the cube's light falls on the earth
+  // between the tufts too.
+  const int rim = 64;
+  const Vec3 centre{g, 0, 0};
+  const int ic = m.position(centre), tc = m.uv(ground_uv(0, 0)), up = m.normal({1, 0, 0});
+  for (int i = 0; i < rim; ++i) {
+    const double a0 = 2 * std::numbers::pi * i / rim, a1 = 2 * std::numbers::pi * (i + 1) / rim;
+    const Vec3 p0{g, R * std::cos(a0), R * std::sin(a0)}, p1{g, R * std::cos(a1), R * std::sin(a1)};
+    m.triangle(Corner{ic, tc, up}, Corner{m.position(p0), m.uv(ground_uv(p0.y, p0.z)), up},
+               Corner{m.position(p1), m.uv(ground_uv(p1.y, p1.z)), up});
+  }
+
+  // Tufts of blades, scattered evenly over the patch, none under the cube or
+  // inside the trunk, taller and fuller towards the middle.
+  Scatter rnd(0x5eed'cafe'f00dULL);
+  int tufts = 0;
+  while (tufts < 230) {
+    const double r = (R - 3) * std::sqrt(rnd.next());
+    const double a = rnd.range(0, 2 * std::numbers::pi);
+    const double ty = r * std::cos(a), tz = r * std::sin(a);
+    const Vec2 trunk = trunk_centre(0);
+    if (std::fabs(ty) < 7.5 && std::fabs(tz) < 7.5) continue;
+    if (std::hypot(ty - trunk.x, tz - trunk.y) < 10) continue;
+    ++tufts;
+    const double near = 1 - r / R;
+    const int blades = 4 + static_cast<int>(rnd.next() * 4);
+    const double tuft_height = 2.5 + 4.5 * near + rnd.range(0, 1.5);
+    for (int b = 0; b < blades; ++b) {
+      const double ry = ty + rnd.range(-1.2, 1.2), rz = tz + rnd.range(-1.2, 1.2);
+      if (std::hypot(ry, rz) > R - 0.5) continue;
+      const Vec2 st = ground_uv(ry, rz);
+      const double h = tuft_height * rnd.range(0.6, 1.15);
+      const double w = rnd.range(0.35, 0.7);
+      const double face = rnd.range(0, std::numbers::pi);           // which way the blade's flat side turns
+      const double lean_dir = rnd.range(0, 2 * std::numbers::pi);  // which way it bends
+      const double lean = rnd.range(0.15, 0.55) * h;
+      const Vec3 across{0, std::cos(face) * w / 2, std::sin(face) * w / 2};
+      const Vec3 bend{0, std::cos(lean_dir), std::sin(lean_dir)};
+      const Vec3 root{g, ry, rz};
+      const Vec3 mid = root + Vec3{h * 0.55, 0, 0} + bend * (lean * 0.25);
+      const Vec3 tip = root + Vec3{h, 0, 0} + bend * lean;
+      const Vec3 a0 = root - across, a1 = root + across;
+      const Vec3 b0 = mid - across * 0.75, b1 = mid + across * 0.75;
+      m.triangle(a0, a1, b1, st, st, st);
+      m.triangle(a0, b1, b0, st, st, st);
+      m.triangle(b0, b1, tip, st, st, st);
+    }
+  }
+  return m;
+}
+
+}  // namespace assetgen::mesh
