@@ -19,11 +19,11 @@ namespace assetgen::mesh {
 
 namespace {
 
-constexpr double kTailX = -98;  // tip of the body; the tail fin reaches a little further
+constexpr double kTailX = -97;  // tip of the body; the tail fin reaches a little further
 constexpr double kSnoutX = 100;
 constexpr int kRingPoints = 24;
 // Where the eyes sit: along the body and around it (and mirrored).
-constexpr double kEyeU = 0.925;
+constexpr double kEyeU = 0.9;
 constexpr double kEyeT = 0.31;
 
 // Piecewise-cubic (Catmull-Rom) interpolation through (u, value) knots.
@@ -44,25 +44,26 @@ double spline(const std::vector<Vec2>& knots, double u) {
 }
 
 // Body proportions along u = 0 (tail tip) .. 1 (snout).
-const std::vector<Vec2> kHalfHeight = {{0, 0.6},   {0.08, 4},   {0.25, 10},  {0.5, 16},   {0.7, 19},   {0.8, 20},
-                                       {0.87, 18.5}, {0.93, 13.5}, {0.97, 8.5}, {0.99, 4.5}, {0.998, 2}, {1, 0}};
-const std::vector<Vec2> kHalfWidth = {{0, 0.5},    {0.08, 2.5}, {0.25, 6.5}, {0.5, 10.5}, {0.7, 12.5}, {0.8, 13},
-                                      {0.87, 12},  {0.93, 9},   {0.97, 6},   {0.99, 3},   {0.998, 1.4}, {1, 0}};
+const std::vector<Vec2> kHalfHeight = {{0, 0.6},   {0.1, 5},     {0.3, 11},   {0.5, 14.5}, {0.7, 16},
+                                       {0.82, 17},  {0.9, 15.2},  {0.95, 11},  {0.98, 6.5}, {0.995, 2.8},
+                                       {1, 0}};
+const std::vector<Vec2> kHalfWidth = {{0, 0.5},    {0.1, 3},     {0.3, 7},    {0.5, 9.5},  {0.7, 11},
+                                      {0.82, 11.5}, {0.9, 10.5},  {0.95, 7.5}, {0.98, 4.5}, {0.995, 2},
+                                      {1, 0}};
 // The head hangs a little: the snout sits below the body's line.
 double centre_y(double u) {
   const double k = std::clamp((u - 0.8) / 0.2, 0.0, 1.0);
   return -3.0 * k * k;
 }
 // Fin heights above the back and below the belly.
+// Each fin rises smoothly from nothing and waves gently along its edge.
 double dorsal_height(double u) {
-  if (u > 0.8) return 0;
-  const double rise = std::clamp((0.8 - u) / 0.12, 0.0, 1.0);
-  return (3.5 + 6.5 * std::sqrt(rise)) * (1 + 0.07 * std::sin(u * 55));
+  const double rise = std::clamp((0.8 - u) / 0.16, 0.0, 1.0);
+  return 9 * std::sin(rise * std::numbers::pi / 2) * (1 + 0.05 * std::sin(u * 40));
 }
 double ventral_height(double u) {
-  if (u > 0.46) return 0;
-  const double rise = std::clamp((0.46 - u) / 0.1, 0.0, 1.0);
-  return (3 + 5 * std::sqrt(rise)) * (1 + 0.07 * std::sin(u * 55 + 1));
+  const double rise = std::clamp((0.48 - u) / 0.14, 0.0, 1.0);
+  return 7 * std::sin(rise * std::numbers::pi / 2) * (1 + 0.05 * std::sin(u * 40 + 1));
 }
 
 double x_of(double u) { return kTailX + (kSnoutX - kTailX) * u; }
@@ -108,7 +109,9 @@ void fin(MeshBuilder& m, const std::vector<double>& us, double sign, double (*he
     const double h0 = height(u0), h1 = height(u1);
     if (h0 <= 0 && h1 <= 0) continue;
     const Vec3 r0 = root(u0), r1 = root(u1);
-    const Vec3 tip0 = r0 + Vec3{0, sign * (h0 + 1.5), 0}, tip1 = r1 + Vec3{0, sign * (h1 + 1.5), 0};
+    // The root sits a little inside the body so the fin grows out of it.
+    const Vec3 tip0 = r0 + Vec3{0, sign * (h0 + 1.3 * std::min(1.0, h0 * 4)), 0};
+    const Vec3 tip1 = r1 + Vec3{0, sign * (h1 + 1.3 * std::min(1.0, h1 * 4)), 0};
     for (double side : {1.0, -1.0}) {
       const double thick = 0.9 * side;
       const Vec3 a = r0 + Vec3{0, 0, thick}, b = r1 + Vec3{0, 0, thick};
@@ -154,11 +157,11 @@ MeshBuilder build_murel() {
   fin(m, fin_us, -1, ventral_height, 0.03, 0.02);
 
   // Tail fin: a fan behind the tail tip joining the two long fins.
-  const Vec3 hub{kTailX + 4, centre_y(0), 0};
+  const Vec3 hub{kTailX + 3, centre_y(0), 0};
   const int fan = 12;
   for (int i = 0; i < fan; ++i) {
     const double a0 = 90 + 180.0 * i / fan, a1 = 90 + 180.0 * (i + 1) / fan;
-    const double r0 = 7.5 + 1.2 * std::sin(i * 1.7), r1 = 7.5 + 1.2 * std::sin((i + 1) * 1.7);
+    const double r0 = 6 + 0.8 * std::sin(i * 1.7), r1 = 6 + 0.8 * std::sin((i + 1) * 1.7);
     const Vec2 e0 = polar(r0, a0), e1 = polar(r1, a1);
     for (double side : {0.5, -0.5}) {
       const Vec3 c = hub + Vec3{0, 0, side * 1.6};
@@ -182,7 +185,7 @@ MeshBuilder build_murel() {
     const Vec3 n = normalized({0.25, (p.y - centre_y(kEyeU)) / (a * a), p.z / (b * b)});
     const Vec3 side = normalized(cross(n, {1, 0, 0}));
     const Vec3 up = cross(n, side);
-    const double r = 2.6;
+    const double r = 3.4;
     const int rings = 5, around = 12;
     std::vector<SweepFrame> dome;
     for (int i = 0; i <= rings; ++i) {

@@ -194,8 +194,8 @@ MeshBuilder drill_head() {
   prism(m, {{p.x - 14, beam_lo + 1}, {p.x + 14, beam_lo + 1}, {p.x + 10, p.y - 6}, {p.x - 10, p.y - 6}}, -8, 8);
   disc(m, p, 9, -9, 9, 16);
   // Horse head: an arc plate about the pivot, braced back to the beam.
-  const double r_out = kHorseRadius + 3, r_in = kHorseRadius - 24;
-  ring(m, p, r_in, r_out, -42, 38, -7, 7, 24);
+  const double r_out = kHorseRadius + 5, r_in = kHorseRadius - 24;
+  ring(m, p, r_in, r_out, -42, 42, -7, 7, 24);
   ring(m, p, r_in - 6, r_in, -30, 32, -5, 5, 16);
   bar(m, p + polar(r_in - 3, -28), {p.x + 40, beam_lo}, 7, -5, 5);
   // Lip at the bottom of the arc, where the bridle leaves it.

@@ -9,6 +9,7 @@
 // - grass: a planar map of the ground, s = (y + R) / 2R, t = (z + R) / 2R,
 //   with R = kGrassRadius; every blade takes the coordinate of its root, so
 //   it shows the colour (and the cube's light) of the ground it stands on.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -19,10 +20,11 @@ namespace assetgen::mesh {
 
 namespace {
 
-// Where the trunk stands: beside the cube and a little behind it, close
-// enough to the x axis that the closing camera circles outside it.
-constexpr double kTrunkY = -9.5;
-constexpr double kTrunkZ = -7.5;
+// Where the trunk stands: beside the cube and a little behind it, its roots
+// clear of the cube, leaning in as it rises so that the closing camera (20
+// units from the x axis at the end) still circles outside it.
+constexpr double kTrunkY = -14.2;
+constexpr double kTrunkZ = -5;
 constexpr double kTrunkTop = 135;
 
 // A small fixed-seed generator (a 64-bit linear congruential step with the
@@ -43,15 +45,15 @@ class Scatter {
 double trunk_radius(double h, double angle) {
   // Tapering trunk, buttress roots flaring at the foot, shallow bark ridges.
   const double base = 5.2 - 1.4 * std::min(h, 120.0) / 120.0;
-  const double foot = std::exp(-h / 7.0);
+  const double foot = std::exp(-h / 5.0);
   const double lobes = std::pow(std::max(0.0, std::cos(5 * angle + 0.6)), 2.0);
   const double ridges = 0.05 * std::sin(11 * angle + h * 0.13) + 0.03 * std::sin(23 * angle - h * 0.21);
-  return base * (1 + ridges) + foot * (2.5 + 4.5 * lobes);
+  return base * (1 + ridges) + foot * (2 + 4 * lobes);
 }
 
 Vec2 trunk_centre(double h) {
-  // A slow lean and a gentle S-bend as it rises.
-  return {kTrunkY - 0.02 * h + 1.6 * std::sin(h / 38.0), kTrunkZ - 0.03 * h + 1.2 * std::sin(h / 51.0 + 1)};
+  // A slow lean towards the cube's axis and a gentle S-bend as it rises.
+  return {kTrunkY + 0.05 * h * (1 - h / 260) + 1.2 * std::sin(h / 35.0), kTrunkZ + 0.02 * h + 0.8 * std::sin(h / 47.0 + 1)};
 }
 
 }  // namespace
@@ -98,6 +100,49 @@ MeshBuilder build_trunk() {
         return Vec2{r * std::cos(a), r * std::sin(a)};
       },
       [&](int i, int k) { return Vec2{double(k) / around, (heights.back() - heights[i]) / span}; });
+
+  // Two boughs reaching up and out, high enough to pass over the camera. Their
+  // bark runs the same way: t follows the height, s goes round each bough.
+  struct Bough {
+    double height, azimuth, length, radius;
+  };
+  for (const Bough& b : {Bough{72, 200, 36, 2.6}, Bough{96, 290, 28, 2.1}}) {
+    const Vec2 c0 = trunk_centre(b.height);
+    const double az = b.azimuth * std::numbers::pi / 180;
+    const int rings = 8, bough_around = 10;
+    std::vector<SweepFrame> bough;
+    std::vector<double> radius;
+    Vec3 p{bottom + b.height, c0.x, c0.y};
+    for (int i = 0; i <= rings; ++i) {
+      const double f = double(i) / rings;
+      const double elev = (38 + 30 * f) * std::numbers::pi / 180;  // curving upwards
+      const Vec3 dir{std::sin(elev), std::cos(elev) * std::cos(az), std::cos(elev) * std::sin(az)};
+      const Vec3 side = normalized(cross(dir, {1, 0, 0}));
+      bough.push_back({p, side, cross(dir, side)});
+      radius.push_back(b.radius * (1 - 0.75 * f));
+      p = p + dir * (b.length / rings);
+    }
+    sweep(
+        m, bough, bough_around,
+        [&](int i, int k) {
+          const double a = 2 * std::numbers::pi * k / bough_around;
+          return Vec2{radius[i] * std::cos(a), radius[i] * std::sin(a)};
+        },
+        [&](int i, int k) {
+          const double h = bough[i].centre.x - bottom;
+          return Vec2{double(k) / bough_around, std::clamp((heights.back() - h) / span, 0.0, 1.0)};
+        });
+    // Cap the cut end.
+    const SweepFrame& end = bough.back();
+    for (int k = 0; k < bough_around; ++k) {
+      const double a0 = 2 * std::numbers::pi * k / bough_around, a1 = 2 * std::numbers::pi * (k + 1) / bough_around;
+      const double r = radius.back();
+      const Vec3 q0 = end.centre + end.side * (r * std::cos(a0)) + end.up * (r * std::sin(a0));
+      const Vec3 q1 = end.centre + end.side * (r * std::cos(a1)) + end.up * (r * std::sin(a1));
+      const double t = std::clamp((heights.back() - (end.centre.x - bottom)) / span, 0.0, 1.0);
+      m.triangle(end.centre, q0, q1, {0.5, t}, {double(k) / bough_around, t}, {double(k + 1) / bough_around, t});
+    }
+  }
   return m;
 }
 
@@ -122,8 +167,8 @@ MeshBuilder build_grass() {
   // inside the trunk, taller and fuller towards the middle.
   Scatter rnd(0x5eed'cafe'f00dULL);
   int tufts = 0;
-  while (tufts < 230) {
-    const double r = (R - 3) * std::sqrt(rnd.next());
+  while (tufts < 250) {
+    const double r = (R - 3) * std::pow(rnd.next(), 0.7);
     const double a = rnd.range(0, 2 * std::numbers::pi);
     const double ty = r * std::cos(a), tz = r * std::sin(a);
     const Vec2 trunk = trunk_centre(0);
@@ -149,9 +194,18 @@ MeshBuilder build_grass() {
       const Vec3 tip = root + Vec3{h, 0, 0} + bend * lean;
       const Vec3 a0 = root - across, a1 = root + across;
       const Vec3 b0 = mid - across * 0.75, b1 = mid + across * 0.75;
-      m.triangle(a0, a1, b1, st, st, st);
-      m.triangle(a0, b1, b0, st, st, st);
-      m.triangle(b0, b1, tip, st, st, st);
+      // Nothing may grow into the cube (its bottom is 3 units above the ground).
+      bool clear = true;
+      for (const Vec3& p : {a0, a1, b0, b1, tip})
+        if (p.x > -5.6 && std::fabs(p.y) < 5.8 && std::fabs(p.z) < 5.8) clear = false;
+      if (!clear) continue;
+      // One normal for the whole blade (it is never lit; this keeps the file small).
+      const int n = m.normal(cross(across, tip - root)), t = m.uv(st);
+      const Corner ca0{m.position(a0), t, n}, ca1{m.position(a1), t, n}, cb0{m.position(b0), t, n},
+          cb1{m.position(b1), t, n}, ctip{m.position(tip), t, n};
+      m.triangle(ca0, ca1, cb1);
+      m.triangle(ca0, cb1, cb0);
+      m.triangle(cb0, cb1, ctip);
     }
   }
   return m;
