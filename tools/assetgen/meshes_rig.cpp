@@ -39,6 +39,9 @@ constexpr double kGuideLeft = -8, kGuideRight = 33, kGuideBottom = 173, kGuideTo
 constexpr double kHorseRadius = 75;
 constexpr double kWellX = kBeamPivot.x + kHorseRadius;
 
+// The storage tank the flow line runs to.
+constexpr double kTankLeft = 266, kTankRight = 310, kTankTop = 40;
+
 // Wheels.
 constexpr double kSmallTip = 29, kSmallRoot = 25, kSmallRimIn = 20.5;
 constexpr double kSmallBelt = 15;
@@ -69,15 +72,15 @@ MeshBuilder drill_body() {
   rig_uv(m);
   const double g = kRigGround;
   // Truss skid along the ground, with a raised sled nose at the left.
-  bar(m, {-164, g + 1.75}, {222, g + 1.75}, 3.5, -10, 10);
-  bar(m, {-158, kSkidTop - 1.75}, {222, kSkidTop - 1.75}, 3.5, -10, 10);
+  bar(m, {-164, g + 1.75}, {222, g + 1.75}, 3.5, -7, 7);
+  bar(m, {-158, kSkidTop - 1.75}, {222, kSkidTop - 1.75}, 3.5, -7, 7);
   prism(m, {{-164, g}, {-158, g}, {-154, kSkidTop}, {-164, kSkidTop + 2}, {-172, kSkidTop + 6}, {-174, kSkidTop + 3}},
-        -10, 10);
+        -7, 7);
   for (double x = -158; x < 210; x += 18) {
-    bar(m, {x, g + 3}, {x + 9, kSkidTop - 3}, 2.6, -9, 9);
-    bar(m, {x + 9, kSkidTop - 3}, {x + 18, g + 3}, 2.6, -9, 9);
+    bar(m, {x, g + 3}, {x + 9, kSkidTop - 3}, 2.6, -6, 6);
+    bar(m, {x + 9, kSkidTop - 3}, {x + 18, g + 3}, 2.6, -6, 6);
   }
-  box(m, {218, g, -10}, {223, kSkidTop, 10});
+  box(m, {218, g, -7}, {223, kSkidTop, 7});
 
   // Small wheel bearing stand.
   const Vec2 sw = kSmallWheelAt;
@@ -238,15 +241,38 @@ MeshBuilder pipe_lo() {
   const double x = kWellX, g = kRigGround;
   // Wellhead: base flange on the skid, casing, tee with a flow line and its
   // valve wheel, then the stuffing box the polished rod runs through.
-  box(m, {x - 16, kSkidTop, -12}, {x + 16, kSkidTop + 5, 12});
+  box(m, {x - 16, kSkidTop, -9}, {x + 16, kSkidTop + 5, 9});
   cylinder(m, {x, g, 0}, {x, 26, 0}, 7, 7, 14);
   for (double y : {-20.0, 0.0, 20.0}) cylinder(m, {x, y, 0}, {x, y + 4, 0}, 11, 11, 14);
-  // Flow line out to the right with its valve and hand wheel.
-  cylinder(m, {x, -8, 0}, {x + 22, -8, 0}, 4, 4, 10);
-  cylinder(m, {x + 22, -8, 0}, {x + 22, g, 0}, 4, 4, 10);
+  // Flow line out to the right with its valve and hand wheel, down to the
+  // ground and along it to the storage tank.
+  cylinder(m, {x, -8, 0}, {x + 26, -8, 0}, 4, 4, 10);
+  cylinder(m, {x + 26, -8, 0}, {x + 26, -28, 0}, 4, 4, 10);
+  torus(m, {x + 26, -8, 0}, {0, 0, 1}, 2, 2, 8, 6);
+  cylinder(m, {x + 26, -28, 0}, {kTankLeft + 2, -28, 0}, 4, 4, 10);
   box(m, {x + 11, -14, -5}, {x + 17, -2, 5});
   cylinder(m, {x + 14, -2, 0}, {x + 14, 6, 0}, 1.5, 1.5, 8);
   torus(m, {x + 14, 7, 0}, {0, 1, 0}, 6, 1.3, 16, 6);
+  for (double px : {x + 36, kTankLeft - 8}) box(m, {px - 2, g, -3}, {px + 2, -31, 3});  // pipe stands
+  box(m, {x + 40, -35, -5}, {x + 46, -21, 5});                                         // check valve
+
+  // Storage tank: banded shell, low cone roof with a vent, a ladder up the
+  // right side and a railing round the roof.
+  const double l = kTankLeft, r = kTankRight, top = kTankTop;
+  box(m, {l - 3, g, -10}, {r + 3, g + 4, 10});
+  box(m, {l, g + 4, -8}, {r, top, 8});
+  for (double y = g + 20; y < top - 4; y += 18) box(m, {l - 1.2, y, -9}, {r + 1.2, y + 2, 9});
+  prism(m, {{l - 2, top}, {r + 2, top}, {r - 6, top + 4}, {(l + r) / 2, top + 9}, {l + 6, top + 4}}, -8, 8);
+  box(m, {(l + r) / 2 - 2, top + 8, -2}, {(l + r) / 2 + 2, top + 14, 2});
+  box(m, {(l + r) / 2 - 4, top + 14, -4}, {(l + r) / 2 + 4, top + 16, 4});
+  const double rail = top + 9;
+  bar(m, {l + 4, rail}, {r + 8, rail}, 1.4, 8, 10);
+  for (double px = l + 4; px <= r + 8; px += 11) bar(m, {px, top + 1}, {px, rail}, 1.4, 8, 10);
+  // Ladder.
+  bar(m, {r + 4, g + 4}, {r + 4, rail}, 1.6, 8, 10);
+  bar(m, {r + 10, g + 4}, {r + 10, rail}, 1.6, 8, 10);
+  for (double y = g + 10; y < rail; y += 7) bar(m, {r + 4, y}, {r + 10, y}, 1.3, 8, 10);
+  for (double y : {g + 30.0, top - 10}) bar(m, {r, y}, {r + 4, y}, 2, 8, 10);
   cylinder(m, {x, 26, 0}, {x, 36, 0}, 5.5, 4.5, 12);
   cylinder(m, {x, 36, 0}, {x, 39, 0}, 3.5, 3.5, 10);
   return m;
