@@ -187,6 +187,9 @@ TEST_F(MeshFiles, EveryFileFollowsTheLoaderRules) {
     EXPECT_LE(m.triangles(), 5000u);
     EXPECT_LE(text.size(), 400u * 1024);
     EXPECT_EQ(text.find('\r'), std::string::npos);
+    for (const auto& v : m.v) {
+      ASSERT_TRUE(v.s >= 0 && v.s <= 1 && v.t >= 0 && v.t <= 1) << "texture coordinate outside the picture";
+    }
   }
 }
 
@@ -490,8 +493,8 @@ TEST_F(MeshFiles, CreatureSizeHeadAndTexture) {
     return d;
   };
   EXPECT_GT(girth_near(70), 2 * girth_near(-70));
-  // s runs along the body from tail to head; t around it, with the +z flank
-  // at a quarter and the back at a half.
+  // s runs along the body from tail to head; t around it: the back at 0, the
+  // +z flank at a quarter, the belly at a half.
   // Along the body s is linear in x, spanning the body's length.
   double n = 0, sx = 0, ss = 0, sxx = 0, sxs = 0;
   for (const auto& v : m.v)
@@ -512,7 +515,8 @@ TEST_F(MeshFiles, CreatureSizeHeadAndTexture) {
     if (v.pos.x == b.hi[0]) {
       EXPECT_NEAR(v.s, 1, 1e-3);
     }
-    const double r = std::hypot(v.pos.y, v.pos.z);
+    // (Between the tail fin and the head, where the centre line is y = 0.)
+    const double r = v.pos.x < 60 && v.pos.x > -88 ? std::hypot(v.pos.y, v.pos.z) : 0;
     if (r > 4 && v.pos.z > 3 * std::fabs(v.pos.y)) {
       EXPECT_NEAR(v.t, 0.25, 0.1);
     }
@@ -520,7 +524,10 @@ TEST_F(MeshFiles, CreatureSizeHeadAndTexture) {
       EXPECT_NEAR(v.t, 0.75, 0.1);
     }
     if (r > 4 && v.pos.y > 3 * std::fabs(v.pos.z)) {
-      EXPECT_NEAR(v.t, 0.5, 0.1);
+      EXPECT_LT(std::min(v.t, 1 - v.t), 0.1);  // the back
+    }
+    if (r > 4 && v.pos.y < -3 * std::fabs(v.pos.z)) {
+      EXPECT_NEAR(v.t, 0.5, 0.1);  // the belly
     }
   }
 }
@@ -567,6 +574,33 @@ TEST_F(MeshFiles, CubeIsTenUnitsAtTheOriginWithTheWholeTextureOnEachFace) {
   }
   EXPECT_EQ(face_uv.size(), 6u);
   for (const auto& [key, r] : face_uv) EXPECT_EQ(r, (std::array<double, 4>{0, 1, 0, 1})) << key;
+
+  // Each face's picture reads the right way round from outside (its right
+  // crossed with its up points outwards), upright on the four side faces.
+  for (std::size_t i = 0; i < m.v.size(); i += 3) {
+    const Vertex &va = m.v[i], &vb = m.v[i + 1], &vc = m.v[i + 2];
+    const double e1[3] = {vb.pos.x - va.pos.x, vb.pos.y - va.pos.y, vb.pos.z - va.pos.z};
+    const double e2[3] = {vc.pos.x - va.pos.x, vc.pos.y - va.pos.y, vc.pos.z - va.pos.z};
+    const double ds1 = vb.s - va.s, dt1 = vb.t - va.t, ds2 = vc.s - va.s, dt2 = vc.t - va.t;
+    const double det = ds1 * dt2 - ds2 * dt1;
+    ASSERT_NE(det, 0);
+    double along_s[3], along_t[3], centre[3];
+    for (int k = 0; k < 3; ++k) {
+      along_s[k] = (e1[k] * dt2 - e2[k] * dt1) / det;
+      along_t[k] = (e2[k] * ds1 - e1[k] * ds2) / det;
+    }
+    centre[0] = va.pos.x + vb.pos.x + vc.pos.x, centre[1] = va.pos.y + vb.pos.y + vc.pos.y;
+    centre[2] = va.pos.z + vb.pos.z + vc.pos.z;
+    // right x up, with up = -along_t
+    const double out[3] = {-(along_s[1] * along_t[2] - along_s[2] * along_t[1]),
+                           -(along_s[2] * along_t[0] - along_s[0] * along_t[2]),
+                           -(along_s[0] * along_t[1] - along_s[1] * along_t[0])};
+    EXPECT_GT(out[0] * centre[0] + out[1] * centre[1] + out[2] * centre[2], 0) << "mirrored face";
+    const bool side = std::fabs(va.pos.x - vb.pos.x) > 1e-6 || std::fabs(va.pos.x - vc.pos.x) > 1e-6;
+    if (side) {
+      EXPECT_LT(along_t[0], 0) << "side face upside down";
+    }
+  }
 }
 
 TEST_F(MeshFiles, TrunkStandsBesideTheCubeInsideTheCamerasCircle) {

@@ -5,10 +5,12 @@
 // in y, where the wave moves them most.
 //
 // Texture layout: s runs along the body from the tail tip (s = 0) to the snout
-// (s = 1), linearly in x; t runs once around the body: t = 0 along the belly
-// (-y), 0.25 along the +z flank, 0.5 along the back (+y), 0.75 along the -z
-// flank and 1 at the belly again. The fins take the rows just beside the back
-// line (dorsal) and the belly line (ventral), so they wear the body's colours.
+// (s = 1), linearly in x; t runs once around the body: t = 0 along the back
+// (+y), 0.25 along the +z flank, 0.5 along the belly (-y), 0.75 along the -z
+// flank and 1 at the back again. So the upper half of the picture is the +z
+// side, the one the viewer sees, upright with the head to the right; the lower
+// half is the far side upside down. The fins take the rows just beside the
+// back line and the belly line, so they wear the body's colours there.
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -24,7 +26,7 @@ constexpr double kSnoutX = 100;
 constexpr int kRingPoints = 24;
 // Where the eyes sit: along the body and around it (and mirrored).
 constexpr double kEyeU = 0.9;
-constexpr double kEyeT = 0.31;
+constexpr double kEyeT = 0.19;
 
 // Piecewise-cubic (Catmull-Rom) interpolation through (u, value) knots.
 double spline(const std::vector<Vec2>& knots, double u) {
@@ -82,11 +84,11 @@ constexpr double kFullness = 0.8;  // superellipse exponent: below 1 is fuller t
 double shape(double v) { return std::copysign(std::pow(std::fabs(v), kFullness), v); }
 double unshape(double v) { return std::copysign(std::pow(std::fabs(v), 1 / kFullness), v); }
 
-// The body surface at u, at angle th around it (0 at the belly, a quarter turn
+// The body surface at u, at angle th around it (0 on the back, a quarter turn
 // at the +z flank): a superellipse, fuller than an oval.
 Vec3 surface_at(double u, double th) {
   const double a = spline(kHalfHeight, u), b = spline(kHalfWidth, u);
-  return {x_of(u), centre_y(u) - a * shape(std::cos(th)), b * shape(std::sin(th))};
+  return {x_of(u), centre_y(u) + a * shape(std::cos(th)), b * shape(std::sin(th))};
 }
 Vec3 section_point(double u, int k) { return surface_at(u, 2 * std::numbers::pi * k / kRingPoints); }
 
@@ -94,15 +96,22 @@ Vec3 section_point(double u, int k) { return surface_at(u, 2 * std::numbers::pi 
 Vec2 body_uv(Vec3 p) {
   const double u = std::clamp(s_of(p.x), 0.0, 1.0);
   const double a = spline(kHalfHeight, u), b = spline(kHalfWidth, u);
-  double th = std::atan2(unshape(p.z / b), unshape(-(p.y - centre_y(u)) / a));
+  double th = std::atan2(unshape(p.z / b), unshape((p.y - centre_y(u)) / a));
   if (th < 0) th += 2 * std::numbers::pi;
   return {u, th / (2 * std::numbers::pi)};
 }
 
 // A fin: a thin blade standing out from the body line (sign +1 on the back,
-// -1 under the belly) between u0 and u1, with a narrow wedge section.
-void fin(MeshBuilder& m, const std::vector<double>& us, double sign, double (*height)(double), double t_root,
-         double t_spread) {
+// -1 under the belly), with a narrow wedge section. Its faces take the rows
+// of the body's texture just beside that line, on their own side.
+void fin(MeshBuilder& m, const std::vector<double>& us, double sign, double (*height)(double)) {
+  auto fin_t = [&](double side, double spread) {
+    // Towards the +z flank t moves from the back line (0) up and from the
+    // belly line (0.5) down.
+    const double line = sign > 0 ? 0.0 : 0.5;
+    const double t = line + side * sign * spread;
+    return t < 0 ? t + 1 : t;
+  };
   auto root = [&](double u) { return Vec3{x_of(u), centre_y(u) + sign * spline(kHalfHeight, u) * 0.92, 0}; };
   for (std::size_t i = 0; i + 1 < us.size(); ++i) {
     const double u0 = us[i], u1 = us[i + 1];
@@ -115,7 +124,7 @@ void fin(MeshBuilder& m, const std::vector<double>& us, double sign, double (*he
     for (double side : {1.0, -1.0}) {
       const double thick = 0.9 * side;
       const Vec3 a = r0 + Vec3{0, 0, thick}, b = r1 + Vec3{0, 0, thick};
-      const double tr = t_root, tt = t_root - side * sign * t_spread;
+      const double tr = fin_t(side, 0.04), tt = fin_t(side, 0.01);
       const Vec2 ua{s_of(a.x), tr}, ub{s_of(b.x), tr}, uc{s_of(tip1.x), tt}, ud{s_of(tip0.x), tt};
       if (side * sign > 0) {
         m.quad(a, b, tip1, tip0, ua, ub, uc, ud);
@@ -153,8 +162,8 @@ MeshBuilder build_murel() {
   // Fins along the back and the belly, on the same stations as the body.
   std::vector<double> fin_us;
   for (int i = 0; i <= 64; ++i) fin_us.push_back(0.8 * i / 64.0);
-  fin(m, fin_us, +1, dorsal_height, 0.5, 0.06);
-  fin(m, fin_us, -1, ventral_height, 0.03, 0.02);
+  fin(m, fin_us, +1, dorsal_height);
+  fin(m, fin_us, -1, ventral_height);
 
   // Tail fin: a fan behind the tail tip joining the two long fins.
   const Vec3 hub{kTailX + 3, centre_y(0), 0};
@@ -163,14 +172,20 @@ MeshBuilder build_murel() {
     const double a0 = 90 + 180.0 * i / fan, a1 = 90 + 180.0 * (i + 1) / fan;
     const double r0 = 6 + 0.8 * std::sin(i * 1.7), r1 = 6 + 0.8 * std::sin((i + 1) * 1.7);
     const Vec2 e0 = polar(r0, a0), e1 = polar(r1, a1);
-    for (double side : {0.5, -0.5}) {
-      const Vec3 c = hub + Vec3{0, 0, side * 1.6};
+    for (double side : {1.0, -1.0}) {
+      // Rows from the back line (top of the fan) to the belly line (bottom),
+      // on this side's half of the picture.
+      auto fan_t = [&](double a) {
+        const double t = 0.5 * (a - 90) / 180;
+        return side > 0 ? t : (t == 0 ? 0.0 : 1 - t);
+      };
+      const Vec3 c = hub + Vec3{0, 0, side * 0.8};
       const Vec3 p0 = hub + Vec3{e0.x, e0.y, 0}, p1 = hub + Vec3{e1.x, e1.y, 0};
-      const double t = side > 0 ? 0.44 : 0.56;
+      const Vec2 tc{0.02, side > 0 ? 0.25 : 0.75}, t0{0, fan_t(a0)}, t1{0, fan_t(a1)};
       if (side > 0) {
-        m.triangle(c, p1, p0, {0.02, 0.5}, {0, t}, {0, t});
+        m.triangle(c, p1, p0, tc, t1, t0);
       } else {
-        m.triangle(c, p0, p1, {0.02, 0.5}, {0, t}, {0, t});
+        m.triangle(c, p0, p1, tc, t0, t1);
       }
     }
   }

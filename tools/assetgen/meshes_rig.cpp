@@ -51,7 +51,9 @@ constexpr double kLargeBelt = kSmallBelt * 50.0 / 33.0;
 
 constexpr double kSkidTop = kRigGround + 12;
 
-void rig_uv(MeshBuilder& m) { m.set_planar_uv({-256, 256}, 1.0 / 512.0); }
+// Planar texture coordinates over the whole rig, within 0..1 (the rig is
+// drawn with a tiny black picture, so any will do).
+void rig_uv(MeshBuilder& m) { m.set_planar_uv({-260, 300}, 1.0 / 600.0); }
 
 // The two straight runs of an open belt around circles a (radius ra) and b (rb).
 void belt(MeshBuilder& m, Vec2 a, double ra, Vec2 b, double rb, double width, double z0, double z1) {

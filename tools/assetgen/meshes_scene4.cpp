@@ -3,8 +3,8 @@
 // world's +x axis is up; the ground is the plane x = kGroundX.
 //
 // Texture layouts:
-// - cube: every face carries the whole texture; on the four upright faces
-//   t = 0 is the top edge (+x).
+// - cube: every face carries the whole texture, the right way round when
+//   seen from outside; on the four upright faces t = 0 is the top edge (+x).
 // - trunk: s once around the trunk, t along its height, t = 0 at the top.
 // - grass: a planar map of the ground, s = (y + R) / 2R, t = (z + R) / 2R,
 //   with R = kGrassRadius; every blade takes the coordinate of its root, so
@@ -61,18 +61,21 @@ Vec2 trunk_centre(double h) {
 MeshBuilder build_cube() {
   MeshBuilder m;
   const double h = 5;
-  // Each face: centre direction, and the face's "up" (t = 0 edge) and "right".
+  // Each face by its outward direction and the direction of its picture's top
+  // (t = 0). The picture's right (s = 1) is then top x outward, so that every
+  // face reads the right way round from outside.
   struct Face {
-    Vec3 n, up, right;
+    Vec3 n, up;
   };
   const Face faces[] = {
-      {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},
-      {{0, 0, -1}, {1, 0, 0}, {0, -1, 0}}, {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
+      {{0, 1, 0}, {1, 0, 0}},  {{0, -1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 0}},
+      {{0, 0, -1}, {1, 0, 0}}, {{1, 0, 0}, {0, 0, -1}}, {{-1, 0, 0}, {0, 0, 1}},
   };
   for (const Face& f : faces) {
+    const Vec3 right = cross(f.up, f.n);
     const Vec3 c = f.n * h;
-    const Vec3 tl = c + f.up * h - f.right * h, tr = c + f.up * h + f.right * h;
-    const Vec3 bl = c - f.up * h - f.right * h, br = c - f.up * h + f.right * h;
+    const Vec3 tl = c + f.up * h - right * h, tr = c + f.up * h + right * h;
+    const Vec3 bl = c - f.up * h - right * h, br = c - f.up * h + right * h;
     m.quad(bl, br, tr, tl, {0, 1}, {1, 1}, {1, 0}, {0, 0});
   }
   return m;
