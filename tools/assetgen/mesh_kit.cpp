@@ -178,18 +178,6 @@ Vec2 MeshBuilder::planar_uv(Vec3 p) const {
   return {(p.x - uv_origin_.x) * uv_scale_, (uv_origin_.y - p.y) * uv_scale_};
 }
 
-void MeshBuilder::append(const MeshBuilder& other) {
-  for (const auto& t : other.triangles_) {
-    std::array<Corner, 3> c{};
-    for (int k = 0; k < 3; ++k) {
-      c[k].p = position(other.positions_[t[k].p]);
-      c[k].t = uv(other.uvs_[t[k].t]);
-      c[k].n = normal(other.normals_[t[k].n]);
-    }
-    triangle(c[0], c[1], c[2]);
-  }
-}
-
 std::string MeshBuilder::to_obj(std::string_view comment) const {
   std::string word;
   for (char ch : std::string(comment) + " ") {

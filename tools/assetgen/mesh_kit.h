@@ -62,8 +62,6 @@ class MeshBuilder {
   void set_planar_uv(Vec2 origin, double scale);
   Vec2 planar_uv(Vec3 p) const;
 
-  void append(const MeshBuilder& other);
-
   std::size_t triangle_count() const { return triangles_.size(); }
   const std::vector<Vec3>& positions() const { return positions_; }
   const std::vector<std::array<Corner, 3>>& triangles() const { return triangles_; }

@@ -244,8 +244,12 @@ MeshBuilder pipe_lo() {
   // Wellhead: base flange on the skid, casing, tee with a flow line and its
   // valve wheel, then the stuffing box the polished rod runs through.
   box(m, {x - 16, kSkidTop, -9}, {x + 16, kSkidTop + 5, 9});
-  cylinder(m, {x, g, 0}, {x, 26, 0}, 7, 7, 14);
-  for (double y : {-20.0, 0.0, 20.0}) cylinder(m, {x, y, 0}, {x, y + 4, 0}, 11, 11, 14);
+  // The casing and its flanges up to the stuffing box, turned as one piece:
+  // (radius, height) from the ground up.
+  std::vector<Vec2> turned = {{0, g}, {7, g}, {7, -20}, {11, -20}, {11, -16}, {7, -16}, {7, 0},
+                              {11, 0}, {11, 4}, {7, 4}, {7, 20}, {11, 20}, {11, 24}, {7, 24},
+                              {5.5, 27}, {4.5, 36}, {3.5, 36}, {3.5, 39}, {0, 39}};
+  lathe(m, {x, 0, 0}, {0, 1, 0}, turned, 14, 0, 1);
   // Flow line out to the right with its valve and hand wheel, down to the
   // ground and along it to the storage tank.
   cylinder(m, {x, -8, 0}, {x + 26, -8, 0}, 4, 4, 10);
@@ -275,8 +279,6 @@ MeshBuilder pipe_lo() {
   bar(m, {r + 10, g + 4}, {r + 10, rail}, 1.6, 8, 10);
   for (double y = g + 10; y < rail; y += 7) bar(m, {r + 4, y}, {r + 10, y}, 1.3, 8, 10);
   for (double y : {g + 30.0, top - 10}) bar(m, {r, y}, {r + 4, y}, 2, 8, 10);
-  cylinder(m, {x, 26, 0}, {x, 36, 0}, 5.5, 4.5, 12);
-  cylinder(m, {x, 36, 0}, {x, 39, 0}, 3.5, 3.5, 10);
   return m;
 }
 
