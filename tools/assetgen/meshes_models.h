@@ -1,0 +1,38 @@
+#pragma once
+// The show's models, built in code. Coordinates are where the show sees them
+// after loading (the writer takes care of the loader's quarter turn).
+#include <string>
+#include <vector>
+
+#include "mesh_kit.h"
+
+namespace assetgen::mesh {
+
+struct NamedMesh {
+  std::string file;     // name in the bundle, e.g. "drill_body.obj"
+  std::string comment;  // one header line; no word may read as a record
+  MeshBuilder mesh;
+};
+
+// The drill rig, in rig coordinates: x to the right, y up, z towards the
+// viewer; the ground is at y = kRigGround. Moving parts are modelled in their
+// rest pose around their pivots; the wheels around their own origins.
+inline constexpr double kRigGround = -46.0;
+std::vector<NamedMesh> build_rig();
+
+// The swimming creature: body along x from -100 (tail) to +100 (head).
+MeshBuilder build_murel();
+
+// Scene 4: the glowing cube at the origin, the trunk and the grass around it.
+// World +x is up; the ground is the plane x = kGroundX, the grass patch a disc
+// of radius kGrassRadius around the x axis.
+inline constexpr double kGroundX = -8.0;
+inline constexpr double kGrassRadius = 60.0;
+MeshBuilder build_cube();
+MeshBuilder build_trunk();
+MeshBuilder build_grass();
+
+// Every mesh of the bundle, in the order the show loads them.
+std::vector<NamedMesh> build_all_meshes();
+
+}  // namespace assetgen::mesh

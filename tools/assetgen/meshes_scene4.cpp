@@ -1,0 +1,217 @@
+// The cube light scene: a 10-unit cube at the origin, a tree trunk rising
+// beside and behind it, and a patch of grass tufts on the ground below. The
+// world's +x axis is up; the ground is the plane x = kGroundX.
+//
+// Texture layouts:
+// - cube: every face carries the whole texture, the right way round when
+//   seen from outside; on the four upright faces t = 0 is the top edge (+x).
+// - trunk: s once around the trunk, t along its height, t = 0 at the top.
+// - grass: a planar map of the ground, s = (y + R) / 2R, t = (z + R) / 2R,
+//   with R = kGrassRadius; every blade takes the coordinate of its root, so
+//   it shows the colour (and the cube's light) of the ground it stands on.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "meshes_models.h"
+
+namespace assetgen::mesh {
+
+namespace {
+
+// Where the trunk stands: beside the cube and a little behind it, its roots
+// clear of the cube, leaning in as it rises so that the closing camera (20
+// units from the x axis at the end) still circles outside it.
+constexpr double kTrunkY = -14.2;
+constexpr double kTrunkZ = -5;
+constexpr double kTrunkTop = 135;
+
+// A small fixed-seed generator (a 64-bit linear congruential step with the
+// top bits taken), so the scatter is the same on every run and platform.
+class Scatter {
+ public:
+  explicit Scatter(std::uint64_t seed) : state_(seed) {}
+  double next() {  // in [0, 1)
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state_ >> 11) / 9007199254740992.0;
+  }
+  double range(double lo, double hi) { return lo + (hi - lo) * next(); }
+
+ private:
+  std::uint64_t state_;
+};
+
+double trunk_radius(double h, double angle) {
+  // Tapering trunk, buttress roots flaring at the foot, shallow bark ridges.
+  const double base = 5.2 - 1.4 * std::min(h, 120.0) / 120.0;
+  const double foot = std::exp(-h / 5.0);
+  const double lobes = std::pow(std::max(0.0, std::cos(5 * angle + 0.6)), 2.0);
+  const double ridges = 0.05 * std::sin(11 * angle + h * 0.13) + 0.03 * std::sin(23 * angle - h * 0.21);
+  return base * (1 + ridges) + foot * (2 + 4 * lobes);
+}
+
+Vec2 trunk_centre(double h) {
+  // A slow lean towards the cube's axis and a gentle S-bend as it rises.
+  return {kTrunkY + 0.05 * h * (1 - h / 260) + 1.2 * std::sin(h / 35.0), kTrunkZ + 0.02 * h + 0.8 * std::sin(h / 47.0 + 1)};
+}
+
+}  // namespace
+
+MeshBuilder build_cube() {
+  MeshBuilder m;
+  const double h = 5;
+  // Each face by its outward direction and the direction of its picture's top
+  // (t = 0). The picture's right (s = 1) is then top x outward, so that every
+  // face reads the right way round from outside.
+  struct Face {
+    Vec3 n, up;
+  };
+  const Face faces[] = {
+      {{0, 1, 0}, {1, 0, 0}},  {{0, -1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 0}},
+      {{0, 0, -1}, {1, 0, 0}}, {{1, 0, 0}, {0, 0, -1}}, {{-1, 0, 0}, {0, 0, 1}},
+  };
+  for (const Face& f : faces) {
+    const Vec3 right = cross(f.up, f.n);
+    const Vec3 c = f.n * h;
+    const Vec3 tl = c + f.up * h - right * h, tr = c + f.up * h + right * h;
+    const Vec3 bl = c - f.up * h - right * h, br = c - f.up * h + right * h;
+    m.quad(bl, br, tr, tl, {0, 1}, {1, 1}, {1, 0}, {0, 0});
+  }
+  return m;
+}
+
+MeshBuilder build_trunk() {
+  MeshBuilder m;
+  const int around = 20;
+  std::vector<double> heights;
+  for (double h = 0; h < 16; h += 2) heights.push_back(h);
+  for (double h = 16; h < kTrunkTop; h += 5) heights.push_back(h);
+  heights.push_back(kTrunkTop);
+  const double bottom = kGroundX - 1.5;  // sunk a little into the ground
+  std::vector<SweepFrame> path;
+  for (double h : heights) {
+    const Vec2 c = trunk_centre(h);
+    path.push_back({{bottom + h, c.x, c.y}, {0, 1, 0}, {0, 0, 1}});
+  }
+  const double span = heights.back() - heights.front();
+  sweep(
+      m, path, around,
+      [&](int i, int k) {
+        const double a = 2 * std::numbers::pi * k / around;
+        const double r = trunk_radius(heights[i], a);
+        return Vec2{r * std::cos(a), r * std::sin(a)};
+      },
+      [&](int i, int k) { return Vec2{double(k) / around, (heights.back() - heights[i]) / span}; });
+
+  // Two boughs reaching up and out, high enough to pass over the camera. Their
+  // bark runs the same way: t follows the height, s goes round each bough.
+  struct Bough {
+    double height, azimuth, length, radius;
+  };
+  for (const Bough& b : {Bough{72, 200, 36, 2.6}, Bough{96, 290, 28, 2.1}}) {
+    const Vec2 c0 = trunk_centre(b.height);
+    const double az = b.azimuth * std::numbers::pi / 180;
+    const int rings = 8, bough_around = 10;
+    std::vector<SweepFrame> bough;
+    std::vector<double> radius;
+    Vec3 p{bottom + b.height, c0.x, c0.y};
+    for (int i = 0; i <= rings; ++i) {
+      const double f = double(i) / rings;
+      const double elev = (38 + 30 * f) * std::numbers::pi / 180;  // curving upwards
+      const Vec3 dir{std::sin(elev), std::cos(elev) * std::cos(az), std::cos(elev) * std::sin(az)};
+      const Vec3 side = normalized(cross(dir, {1, 0, 0}));
+      bough.push_back({p, side, cross(dir, side)});
+      radius.push_back(b.radius * (1 - 0.75 * f));
+      p = p + dir * (b.length / rings);
+    }
+    sweep(
+        m, bough, bough_around,
+        [&](int i, int k) {
+          const double a = 2 * std::numbers::pi * k / bough_around;
+          return Vec2{radius[i] * std::cos(a), radius[i] * std::sin(a)};
+        },
+        [&](int i, int k) {
+          const double h = bough[i].centre.x - bottom;
+          return Vec2{double(k) / bough_around, std::clamp((heights.back() - h) / span, 0.0, 1.0)};
+        });
+    // Cap the cut end.
+    const SweepFrame& end = bough.back();
+    for (int k = 0; k < bough_around; ++k) {
+      const double a0 = 2 * std::numbers::pi * k / bough_around, a1 = 2 * std::numbers::pi * (k + 1) / bough_around;
+      const double r = radius.back();
+      const Vec3 q0 = end.centre + end.side * (r * std::cos(a0)) + end.up * (r * std::sin(a0));
+      const Vec3 q1 = end.centre + end.side * (r * std::cos(a1)) + end.up * (r * std::sin(a1));
+      const double t = std::clamp((heights.back() - (end.centre.x - bottom)) / span, 0.0, 1.0);
+      m.triangle(end.centre, q0, q1, {0.5, t}, {double(k) / bough_around, t}, {double(k + 1) / bough_around, t});
+    }
+  }
+  return m;
+}
+
+MeshBuilder build_grass() {
+  MeshBuilder m;
+  const double R = kGrassRadius, g = kGroundX;
+  auto ground_uv = [&](double y, double z) { return Vec2{(y + R) / (2 * R), (z + R) / (2 * R)}; };
+
+  // The ground itself: a flat disc, so the cube's light falls on the earth
+  // between the tufts too.
+  const int rim = 64;
+  const Vec3 centre{g, 0, 0};
+  const int ic = m.position(centre), tc = m.uv(ground_uv(0, 0)), up = m.normal({1, 0, 0});
+  for (int i = 0; i < rim; ++i) {
+    const double a0 = 2 * std::numbers::pi * i / rim, a1 = 2 * std::numbers::pi * (i + 1) / rim;
+    const Vec3 p0{g, R * std::cos(a0), R * std::sin(a0)}, p1{g, R * std::cos(a1), R * std::sin(a1)};
+    m.triangle(Corner{ic, tc, up}, Corner{m.position(p0), m.uv(ground_uv(p0.y, p0.z)), up},
+               Corner{m.position(p1), m.uv(ground_uv(p1.y, p1.z)), up});
+  }
+
+  // Tufts of blades, scattered evenly over the patch, none under the cube or
+  // inside the trunk, taller and fuller towards the middle.
+  Scatter rnd(0x5eed'cafe'f00dULL);
+  int tufts = 0;
+  while (tufts < 250) {
+    const double r = (R - 3) * std::pow(rnd.next(), 0.7);
+    const double a = rnd.range(0, 2 * std::numbers::pi);
+    const double ty = r * std::cos(a), tz = r * std::sin(a);
+    const Vec2 trunk = trunk_centre(0);
+    if (std::fabs(ty) < 7.5 && std::fabs(tz) < 7.5) continue;
+    if (std::hypot(ty - trunk.x, tz - trunk.y) < 10) continue;
+    ++tufts;
+    const double near = 1 - r / R;
+    const int blades = 4 + static_cast<int>(rnd.next() * 4);
+    const double tuft_height = 2.5 + 4.5 * near + rnd.range(0, 1.5);
+    for (int b = 0; b < blades; ++b) {
+      const double ry = ty + rnd.range(-1.2, 1.2), rz = tz + rnd.range(-1.2, 1.2);
+      if (std::hypot(ry, rz) > R - 0.5) continue;
+      const Vec2 st = ground_uv(ry, rz);
+      const double h = tuft_height * rnd.range(0.6, 1.15);
+      const double w = rnd.range(0.35, 0.7);
+      const double face = rnd.range(0, std::numbers::pi);           // which way the blade's flat side turns
+      const double lean_dir = rnd.range(0, 2 * std::numbers::pi);  // which way it bends
+      const double lean = rnd.range(0.15, 0.55) * h;
+      const Vec3 across{0, std::cos(face) * w / 2, std::sin(face) * w / 2};
+      const Vec3 bend{0, std::cos(lean_dir), std::sin(lean_dir)};
+      const Vec3 root{g, ry, rz};
+      const Vec3 mid = root + Vec3{h * 0.55, 0, 0} + bend * (lean * 0.25);
+      const Vec3 tip = root + Vec3{h, 0, 0} + bend * lean;
+      const Vec3 a0 = root - across, a1 = root + across;
+      const Vec3 b0 = mid - across * 0.75, b1 = mid + across * 0.75;
+      // Nothing may grow into the cube (its bottom is 3 units above the ground).
+      bool clear = true;
+      for (const Vec3& p : {a0, a1, b0, b1, tip})
+        if (p.x > -5.6 && std::fabs(p.y) < 5.8 && std::fabs(p.z) < 5.8) clear = false;
+      if (!clear) continue;
+      // One normal for the whole blade (it is never lit; this keeps the file small).
+      const int n = m.normal(cross(across, tip - root)), t = m.uv(st);
+      const Corner ca0{m.position(a0), t, n}, ca1{m.position(a1), t, n}, cb0{m.position(b0), t, n},
+          cb1{m.position(b1), t, n}, ctip{m.position(tip), t, n};
+      m.triangle(ca0, ca1, cb1);
+      m.triangle(ca0, cb1, cb0);
+      m.triangle(cb0, cb1, ctip);
+    }
+  }
+  return m;
+}
+
+}  // namespace assetgen::mesh
