@@ -2,21 +2,12 @@
 // it to a picture.
 #include <CLI/CLI.hpp>
 
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
-#include <optional>
 #include <string>
 
+#include "commands.h"
 #include "platform/bundle.h"
-#include "platform/clock.h"
-#include "platform/frame.h"
-#include "platform/png.h"
-#include "platform/run_loop.h"
-#include "platform/window.h"
-#include "shell/av_player.h"
-#include "shell/main_interface.h"
 
 #ifndef VELMORA_VERSION
 #define VELMORA_VERSION "0"
@@ -28,22 +19,6 @@
 namespace {
 
 constexpr double kShowEnd = 190;
-
-struct Settings {
-  std::string assets;
-  double from = 0;
-  bool headless = false;
-  bool portrait = false;
-  int scale = 0;
-  bool fullscreen = false;
-  double at = 0;
-  std::string out;
-};
-
-int fail(const std::string& message, int status = 1) {
-  std::fprintf(stderr, "velmora: %s\n", message.c_str());
-  return status;
-}
 
 // Finds the bundle directory; an empty string with *error set when there is none.
 std::string find_bundle(const std::string& requested, std::string* error) {
@@ -60,53 +35,13 @@ std::string find_bundle(const std::string& requested, std::string* error) {
   return found;
 }
 
-int play(const Settings& s) {
-  set_start_offset(s.from);
-  std::unique_ptr<platform::Window> window;
-  platform::NullSink nothing;
-  if (!s.headless) {
-    platform::WindowOptions options;
-    options.orientation = s.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
-    options.scale = s.scale;
-    options.fullscreen = s.fullscreen;
-    try {
-      window = std::make_unique<platform::Window>(kScreenWidth, kScreenHeight, options);
-    } catch (const platform::WindowError& e) {
-      return fail(e.what());
-    }
-  }
-  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get());
-  if (!ui.ready()) return fail("cannot create an OpenGL ES 1.1 context");
-  ui.launch();
-  return platform::NSRunLoop::mainRunLoop().run();
-}
-
-int still(const Settings& s) {
-  platform::use_virtual_clock();
-  avAudioSetEnabled(false);
-  platform::CaptureSink capture;
-  MainInterface ui(&capture, nullptr);
-  if (!ui.ready()) return fail("cannot create an OpenGL ES 1.1 context");
-  ui.launch();
-  if (!ui.runStartUp()) return fail("the start-up did not finish");
-  const std::int64_t start = platform::virtual_now_us();
-  // The frame before carries the state a live run hands from frame to frame.
-  draw_frame_at(ui.view(), start, s.at - 1.0 / 60.0);
-  draw_frame_at(ui.view(), start, s.at);
-
-  const auto orientation = s.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
-  const std::vector<std::uint8_t> pixels = capture.oriented(orientation);
-  const int w = platform::oriented_width(capture.width(), capture.height(), orientation);
-  const int h = platform::oriented_height(capture.width(), capture.height(), orientation);
-  std::string error;
-  if (!platform::writePng(s.out, w, h, pixels.data(), &error)) return fail(s.out + ": " + error);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  Settings s;
+  std::string assets;
+  PlayOptions play;
+  StillOptions still;
+  BenchOptions bench;
   CLI::App app{
       "velmora: a real-time audiovisual show of five scenes, just over three minutes long, with its music.\n"
       "Without a command it plays the show in a window; Esc or closing the window ends it, F11 or\n"
@@ -117,26 +52,38 @@ int main(int argc, char** argv) {
   const auto range = CLI::Range(0.0, kShowEnd);
 
   auto add_assets = [&](CLI::App* cmd) {
-    cmd->add_option("--assets", s.assets, "Directory holding the show's files (default: the bundle beside the program)")
+    cmd->add_option("--assets", assets, "Directory holding the show's files (default: the bundle beside the program)")
         ->type_name("DIR");
   };
   add_assets(&app);
-  app.add_option("--from", s.from, "Start at this second of the show, music included")->check(range)->type_name("SECONDS");
-  app.add_flag("--headless", s.headless, "Play in real time without a window");
-  app.add_flag("--portrait", s.portrait, "Show the phone's portrait screen as it stands instead of turned sideways");
-  app.add_option("--scale", s.scale, "Window size as a whole multiple of the picture (default: the largest that fits)")
+  app.add_option("--from", play.from, "Start at this second of the show, music included")
+      ->check(range)
+      ->type_name("SECONDS");
+  app.add_flag("--headless", play.headless, "Play in real time without a window");
+  app.add_flag("--portrait", play.portrait, "Show the phone's portrait screen as it stands instead of turned sideways");
+  app.add_option("--scale", play.scale, "Window size as a whole multiple of the picture (default: the largest that fits)")
       ->check(CLI::Range(1, 16))
       ->type_name("N");
-  app.add_flag("--fullscreen", s.fullscreen, "Start full screen");
+  app.add_flag("--fullscreen", play.fullscreen, "Start full screen");
 
   CLI::App* play_cmd = app.add_subcommand("play", "Play the show (the default command); takes the options above");
   play_cmd->fallthrough();
 
   CLI::App* still_cmd = app.add_subcommand("still", "Render the frame the show presents at one moment to a PNG picture");
-  still_cmd->add_option("--at", s.at, "The moment, in seconds of the show")->required()->check(range)->type_name("SECONDS");
-  still_cmd->add_option("--out", s.out, "The PNG file to write")->required()->type_name("FILE.png");
-  still_cmd->add_flag("--portrait", s.portrait, "Write the phone's 320x480 portrait screen instead of the 480x320 view");
+  still_cmd->add_option("--at", still.at, "The moment, in seconds of the show")->required()->check(range)->type_name("SECONDS");
+  still_cmd->add_option("--out", still.out, "The PNG file to write")->required()->type_name("FILE.png");
+  still_cmd->add_flag("--portrait", still.portrait, "Write the phone's 320x480 portrait screen instead of the 480x320 view");
   add_assets(still_cmd);
+
+  CLI::App* bench_cmd = app.add_subcommand(
+      "bench", "Render the show headless at 60 frames a second as fast as possible and report frame times per scene");
+  bench_cmd->add_option("--from", bench.from, "First second of the span to render (default 0)")
+      ->check(range)
+      ->type_name("SECONDS");
+  bench_cmd->add_option("--to", bench.to, "Last second of the span to render (default 190)")
+      ->check(range)
+      ->type_name("SECONDS");
+  add_assets(bench_cmd);
 
   try {
     app.parse(argc, argv);
@@ -147,10 +94,11 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  const std::string bundle = find_bundle(s.assets, &error);
-  if (!error.empty()) return fail(error);
+  const std::string bundle = find_bundle(assets, &error);
+  if (!error.empty()) return report_failure(error);
   platform::setBundlePath(bundle);
 
-  if (*still_cmd) return still(s);
-  return play(s);
+  if (*still_cmd) return write_still(still);
+  if (*bench_cmd) return run_bench(bench);
+  return play_show(play);
 }

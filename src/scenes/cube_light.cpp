@@ -1,3 +1,114 @@
-#include "engine/demo.h"
+// Seconds 130 to 180: a flickering, glowing cube in the dark lights a tree
+// trunk and a patch of grass; a camera cut behind a fade to black, three pages
+// of credits, and a last swell of the flicker.
+#include "scenes/cube_light.h"
 
-void scene_4(float /*time*/) {}
+#include <algorithm>
+
+#include "engine/demo.h"
+#include "engine/show_math.h"
+
+namespace {
+
+// The far screen quad, one for the fades, and the credits band along one
+// long edge of the portrait screen.
+const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
+const GLfloat greetVertices[12] = {-700, -200, -500, 700, -200, -500, -700, -500, -500, 700, -500, -500};
+
+// This frame's credits page.
+GLfloat gCreditsCoords[8];
+
+void fade(GLenum source, GLenum destination, float r, float g, float b, float a) {
+  glEnable(GL_BLEND);
+  glBlendFunc(source, destination);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_DEPTH_TEST);
+  glLoadIdentity();
+  glColor4f(r, g, b, a);
+  glVertexPointer(3, GL_FLOAT, 0, bgVertices);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+}
+
+}  // namespace
+
+// The flicker is one sine sampled at frame times: 124542 t advances by
+// thousands of radians from frame to frame, so it jumps irregularly between 0
+// and 0.4 with no random generator.
+float scene_4_brightness(float t) {
+  const auto f = static_cast<float>(0.2 + 0.2 * dsin(124542 * t));
+  if (t < 2) return static_cast<float>(f * (t * 0.5));
+  if (t <= 8) return f;
+  if (t < 42) return 0.4f;
+  if (t < 47) return static_cast<float>(f * ((t - 41) * 0.5));
+  // The last swell dies away: from where the swell ends (three times the
+  // flicker at 47 s) down to nothing at 50 s, with frames blacked out where a
+  // second, faster sine peaks.
+  if (dsin(5634743 * t) > 0.8) return 0;
+  return f * (50 - t);
+}
+
+void scene_4(float time) {
+  const float t = std::min(time, 50.0f);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  const float v = scene_4_brightness(t);
+
+  // The glow rendered at the end of the previous frame, then the cube.
+  scene_4_drawglow(t, v);
+  scene_4_camera(t);
+  glColor4f(v, v, v, 1);
+  cubetexture->BindTexture();
+  cube.Draw();
+
+  if (t > 8) {
+    scene_4_camera(t);
+    glColor4f(0.6f, 0.6f, 0.6f, 1);
+    treetrunktexture->BindTexture();
+    treetrunk.Draw();
+    glColor4f(0.4f, 0.4f, 0.4f, 1);
+    grasstexture->BindTexture();
+    grass.Draw();
+    // The cube's light added onto the grass at the same depths.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    const float light = v / 3;
+    glColor4f(light, light, light, 1);
+    grasslightmap->BindTexture();
+    glDepthFunc(GL_LEQUAL);
+    grass.Draw();
+    glDisable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+  }
+
+  if (t >= 8 && t < 9) fade(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 1, 1, 1, 9 - t);
+  if (t >= 10 && t < 11) fade(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 0, 0, 0, t - 10);
+  if (t >= 11 && t < 12) fade(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, 0, 0, 0, 12 - t);
+
+  if (t >= 12) {
+    // Three pages of credits, four seconds each, each lit for its first two.
+    credits->BindTexture();
+    glLoadIdentity();
+    glRotatef(90, 0, 0, 1);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    const int k = static_cast<int>((t - 12) * 0.25f);
+    const float phase = (t - static_cast<float>(4 * k)) * 0.25f * 2;
+    const float q = k > 2 ? 0 : static_cast<float>(dsin(kPi * phase));
+    glColor4f(q, q, q, 1);
+    const float top = static_cast<float>(k) / 5;
+    const float bottom = static_cast<float>(k + 1) / 5;
+    const GLfloat coords[8] = {1, bottom, 0, bottom, 1, top, 0, top};
+    std::copy(coords, coords + 8, gCreditsCoords);
+    glVertexPointer(3, GL_FLOAT, 0, greetVertices);
+    glTexCoordPointer(2, GL_FLOAT, 0, gCreditsCoords);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    // Blending and the depth test stay as they are: the glow pass below runs
+    // with additive blending on.
+  }
+
+  downsample(scene_4_render_glowcube, t, 4);
+}

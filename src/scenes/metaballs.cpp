@@ -22,10 +22,13 @@ void scene_2_threshold(GLubyte* pixels, int count, int threshold) {
 
 void scene_2(float t) {
   // The blob quad, the screen quad at depth 200, and texture coordinates over
-  // the whole texture.
+  // the whole texture: here they stand in for the shared screen window.
   static const GLfloat tmpVertices[12] = {-100, 100, -50, 100, 100, -50, -100, -100, -50, 100, -100, -50};
   static const GLfloat tmp2Vertices[12] = {-200, 300, -200, 200, 300, -200, -200, -300, -200, 200, -300, -200};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
   static const GLfloat squareTextureCoords[8] = {0, 1, 1, 1, 0, 0, 1, 0};
+#pragma GCC diagnostic pop
 
   // Pass 1: the blobs, added into the lower-left 128 x 128 pixels.
   glLoadIdentity();

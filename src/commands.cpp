@@ -1,0 +1,138 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/eagl.h"
+#include "platform/frame.h"
+#include "platform/png.h"
+#include "platform/run_loop.h"
+#include "platform/window.h"
+#include "shell/main_interface.h"
+#include "shell/offline_show.h"
+
+int report_failure(const std::string& message, int status) {
+  std::fprintf(stderr, "velmora: %s\n", message.c_str());
+  return status;
+}
+
+int play_show(const PlayOptions& o) {
+  set_start_offset(o.from);
+  std::unique_ptr<platform::Window> window;
+  platform::NullSink nothing;
+  if (!o.headless) {
+    platform::WindowOptions options;
+    options.orientation = o.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
+    options.scale = o.scale;
+    options.fullscreen = o.fullscreen;
+    try {
+      window = std::make_unique<platform::Window>(kScreenWidth, kScreenHeight, options);
+    } catch (const platform::WindowError& e) {
+      return report_failure(e.what());
+    }
+  }
+  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get());
+  if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+  ui.launch();
+  return platform::NSRunLoop::mainRunLoop().run();
+}
+
+int write_still(const StillOptions& o) {
+  OfflineShow show;
+  if (!show.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+  show.drawStill(o.at);
+  const auto orientation = o.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
+  const platform::CaptureSink& frame = show.frame();
+  const int w = platform::oriented_width(frame.width(), frame.height(), orientation);
+  const int h = platform::oriented_height(frame.width(), frame.height(), orientation);
+  std::string error;
+  if (!platform::writePng(o.out, w, h, show.picture(orientation).data(), &error)) {
+    return report_failure(o.out + ": " + error);
+  }
+  return 0;
+}
+
+namespace {
+
+struct Span {
+  const char* name;
+  double begin;
+  double end;
+};
+
+// The rows of the benchmark: each scene, scene 1 by its phases.
+constexpr Span kSpans[] = {
+    {"scene 1, intro", 0, 15},        {"scene 1, live rig", 15, 39}, {"scene 1, ribbons", 39, 53},
+    {"scene 2, metaballs", 53, 70},   {"scene 3, creature", 70, 114.5}, {"scene 3, greetings", 114.5, 130},
+    {"scene 4, glowing cube", 130, 180}, {"scene 5, closing picture", 180, 185}, {"after the show", 185, 190.0001},
+};
+
+struct Stats {
+  size_t frames = 0;
+  double mean = 0;
+  double median = 0;
+  double p99 = 0;
+  double max = 0;
+};
+
+Stats summarise(std::vector<double> ms) {
+  Stats s;
+  s.frames = ms.size();
+  if (ms.empty()) return s;
+  std::sort(ms.begin(), ms.end());
+  double sum = 0;
+  for (double v : ms) sum += v;
+  s.mean = sum / static_cast<double>(ms.size());
+  s.median = ms[ms.size() / 2];
+  s.p99 = ms[std::min(ms.size() - 1, static_cast<size_t>(std::ceil(0.99 * static_cast<double>(ms.size()))) - 1)];
+  s.max = ms.back();
+  return s;
+}
+
+void print_row(const char* name, const Stats& s) {
+  std::printf("%-26s %7zu %9.3f %9.3f %9.3f %9.3f\n", name, s.frames, s.mean, s.median, s.p99, s.max);
+}
+
+}  // namespace
+
+int run_bench(const BenchOptions& o) {
+  if (o.to < o.from) return report_failure("--to must not come before --from", 2);
+  OfflineShow show;
+  if (!show.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+
+  // Every frame at 60 frames a second of demo time, each timed on the real
+  // clock from the timer's call to the end of the presentation.
+  const long first = std::lround(std::ceil(o.from * 60));
+  const long last = std::lround(std::floor(o.to * 60));
+  std::vector<std::vector<double>> per_span(std::size(kSpans));
+  std::vector<double> all;
+  all.reserve(static_cast<size_t>(std::max(0L, last - first + 1)));
+  std::fprintf(stderr, "velmora bench: %ld frames from %.2f s to %.2f s on %s\n", last - first + 1, o.from, o.to,
+               platform::gl_description());
+  const auto began = std::chrono::steady_clock::now();
+  for (long n = first; n <= last; ++n) {
+    const double t = static_cast<double>(n) / 60;
+    const auto t0 = std::chrono::steady_clock::now();
+    show.drawFrame(t);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    all.push_back(ms);
+    for (size_t i = 0; i < std::size(kSpans); ++i) {
+      if (t >= kSpans[i].begin && t < kSpans[i].end) per_span[i].push_back(ms);
+    }
+    if ((n - first) % 600 == 599) std::fprintf(stderr, "velmora bench: %.0f s of show done\n", t);
+  }
+  const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+
+  std::printf("%-26s %7s %9s %9s %9s %9s\n", "frame time (ms)", "frames", "mean", "median", "p99", "max");
+  for (size_t i = 0; i < std::size(kSpans); ++i) {
+    if (!per_span[i].empty()) print_row(kSpans[i].name, summarise(per_span[i]));
+  }
+  print_row("whole span", summarise(all));
+  std::printf("frames per second over the whole span: %.1f\n", total > 0 ? static_cast<double>(all.size()) / total : 0);
+  return 0;
+}

@@ -1,0 +1,27 @@
+#include "shell/offline_show.h"
+
+#include "platform/clock.h"
+#include "shell/av_player.h"
+
+namespace {
+// The virtual clock and the silence must be in place before the interface
+// is built: its view takes the clock, its start-up the player.
+platform::CaptureSink* prepare(platform::CaptureSink* sink) {
+  platform::use_virtual_clock();
+  avAudioSetEnabled(false);
+  return sink;
+}
+}  // namespace
+
+OfflineShow::OfflineShow() : ui_(prepare(&capture_), nullptr) {
+  if (!ui_.ready()) return;
+  ui_.launch();
+  if (ui_.runStartUp()) start_ = platform::virtual_now_us();
+}
+
+void OfflineShow::drawFrame(double t) { draw_frame_at(ui_.view(), start_, t); }
+
+void OfflineShow::drawStill(double t) {
+  drawFrame(t - 1.0 / 60.0);
+  drawFrame(t);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The show run offline on the virtual clock: the whole start-up, silently,
+// then frames drawn at chosen demo times, each presented into a captured
+// frame. Stills, benchmarks and tests all draw through this.
+#include <cstdint>
+#include <vector>
+
+#include "platform/frame.h"
+#include "shell/main_interface.h"
+
+class OfflineShow {
+ public:
+  // Runs the start-up from the current bundle directory. Check ready().
+  OfflineShow();
+  bool ready() const { return start_ >= 0; }
+
+  // Draws and presents the frame of demo time t, exactly as the frame timer
+  // would at that moment.
+  void drawFrame(double t);
+  // The frame a live run presents at t: the frame of t - 1/60 first, for the
+  // state one frame hands to the next, then t.
+  void drawStill(double t);
+
+  const platform::CaptureSink& frame() const { return capture_; }
+  // The latest frame as the viewer sees it.
+  std::vector<std::uint8_t> picture(platform::Orientation o) const { return capture_.oriented(o); }
+  EAGLView& view() { return ui_.view(); }
+
+ private:
+  platform::CaptureSink capture_;
+  MainInterface ui_;
+  std::int64_t start_ = -1;
+};

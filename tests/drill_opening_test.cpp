@@ -1,0 +1,206 @@
+// The opening scene and the engine under it, with the generated bundle: the
+// procedural arrays, the rig's poses, the glow pass, and frames by their pixels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/demo.h"
+#include "picture_mapping.h"
+#include "pictures_internal.h"
+#include "scenes/drill_rig.h"
+#include "support/show_fixture.h"
+
+using fixture::Colour;
+using fixture::Picture;
+
+namespace {
+
+class DrillOpening : public fixture::ShowTest {};
+
+const float* vertex(const GLfloat* table, int i) { return table + 3 * i; }
+
+TEST_F(DrillOpening, TheDiscIsSixteenSectorsAroundItsCentre) {
+  EXPECT_EQ(vertex(circleVertice, 0)[2], -10);
+  EXPECT_EQ(vertex(circleVertice, 1)[0], 0);
+  EXPECT_EQ(vertex(circleVertice, 1)[1], 5);
+  EXPECT_EQ(vertex(circleVertice, 1)[2], -10);
+  EXPECT_NEAR(vertex(circleVertice, 2)[0], 1.9134, 1e-4);
+  EXPECT_NEAR(vertex(circleVertice, 2)[1], 4.6194, 1e-4);
+  EXPECT_EQ(vertex(circleVertice, 2)[0], static_cast<float>(5 * std::sin(3.141592653589793 / 8)));
+  for (int v : {0, 3, 45, 48}) {
+    EXPECT_EQ(vertex(circleVertice, v)[0], 0) << v;
+    EXPECT_EQ(vertex(circleVertice, v)[1], 0) << v;
+  }
+  for (int i = 147; i < 1000; ++i) ASSERT_EQ(circleVertice[i], 0) << i;
+}
+
+TEST_F(DrillOpening, TheRibbonsAndTheirColours) {
+  const GLfloat* r0 = ribbonVertice;
+  const GLfloat* r2 = ribbonVertice + 3000;
+  EXPECT_EQ(vertex(r0, 1)[0], 10);
+  EXPECT_EQ(vertex(r0, 1)[1], 3);
+  EXPECT_EQ(vertex(r0, 498)[0], 0);
+  EXPECT_EQ(vertex(r0, 498)[1], 1494);
+  EXPECT_EQ(vertex(r2, 0)[0], 0);
+  EXPECT_EQ(vertex(r2, 0)[1], 0);
+  EXPECT_EQ(vertex(r2, 1)[0], 7);
+  EXPECT_EQ(vertex(r2, 1)[1], static_cast<float>(140 * std::sin(3 / 70.0)));
+  EXPECT_EQ(vertex(ribbonVertice + 1500, 499)[0], 1494 + 13);
+
+  auto colour = [](int ribbon, int v) {
+    const GLubyte* c = ribbonColors + 2000 * ribbon + 4 * v;
+    return std::vector<int>{c[0], c[1], c[2], c[3]};
+  };
+  EXPECT_EQ(colour(0, 0), (std::vector<int>{20, 220, 200, 255}));
+  EXPECT_EQ(colour(1, 0), (std::vector<int>{240, 190, 240, 255}));
+  EXPECT_EQ(colour(2, 1), (std::vector<int>{240, 60, 240, 255}));
+  EXPECT_EQ(colour(1, 200), colour(1, 201));  // pairs share a colour
+  // k = 8p, truncated to bytes: pair 100 has c1 = 0.5 - 0.5 cos(16).
+  const float c1 = static_cast<float>(0.5 - 0.5 * std::cos(800 / 50.0));
+  EXPECT_EQ(colour(1, 200)[1], static_cast<int>(190.0f + 65.0f * c1));
+  EXPECT_EQ(colour(1, 375)[3], 255);
+  for (int ribbon = 0; ribbon < 3; ++ribbon)
+    for (int v = 376; v < 500; ++v) ASSERT_EQ(colour(ribbon, v), (std::vector<int>{0, 0, 0, 0})) << ribbon << " " << v;
+}
+
+TEST(DrillPose, TheRigsPosesAtQuarterUnits) {
+  const DrillPose p0 = scene_1_drill_pose(0);
+  EXPECT_EQ(p0.hammer, 0);
+  EXPECT_EQ(p0.connector, 0);
+  EXPECT_EQ(p0.connectorShiftX, -5);
+  EXPECT_EQ(p0.connectorShiftY, 0);
+  EXPECT_EQ(p0.head, 0);
+  EXPECT_EQ(p0.smallWheel, 0);
+  EXPECT_EQ(p0.upperPipeShift, -5);
+
+  const DrillPose p1 = scene_1_drill_pose(0.25f);
+  EXPECT_EQ(p1.hammer, 90);
+  EXPECT_NEAR(p1.connector, -15, 1e-5);
+  EXPECT_NEAR(p1.connectorShiftX, 5, 1e-5);
+  EXPECT_NEAR(p1.connectorShiftY, 40, 1e-5);
+  EXPECT_NEAR(p1.head, -20, 1e-5);
+  EXPECT_NEAR(p1.smallWheel, 136.3635, 1e-3);
+  EXPECT_NEAR(p1.upperPipeShift, -10 * std::sin(0.75) - 5, 1e-5);
+
+  const DrillPose p2 = scene_1_drill_pose(0.5f);
+  EXPECT_EQ(p2.hammer, 180);
+  EXPECT_NEAR(p2.connector, -30, 1e-5);
+  EXPECT_NEAR(p2.connectorShiftX, -5, 1e-5);
+  EXPECT_NEAR(p2.connectorShiftY, 0, 1e-5);
+  EXPECT_NEAR(p2.head, 0, 1e-5);
+}
+
+TEST_F(DrillOpening, TheIntroDipsAndResolvesIntoTheStillFrame) {
+  EXPECT_TRUE(still(0).all_black());
+  EXPECT_TRUE(still(11.5).all_black());
+  EXPECT_GT(still(5).brightest(), 100);
+
+  // 14.5 s: the sharp still frame alone. Just after 15 s the live rig draws
+  // the same pose: the hand-over shows no jump.
+  const Picture sharp = still(14.5);
+  const Picture live = still(15 + 1.0 / 60);
+  EXPECT_LT(sharp.difference(live), 2.0);
+
+  // At 15 s exactly nothing is drawn: the frame before stays.
+  const Picture before = still(15 - 1.0 / 60);
+  const Picture at15 = still(15);
+  EXPECT_EQ(at15.difference(before), 0);
+}
+
+// The logo's place in the portrait frame, clear of the rig.
+constexpr int kLogo[4] = {230, 180, 290, 440};
+// Sky in the portrait frame's top-right corner, clear of rig, logo and ribbons.
+constexpr int kSky[4] = {250, 5, 315, 60};
+
+TEST_F(DrillOpening, TheLogoShowsFromTwentyToTwentyFiveSeconds) {
+  const Picture without = still(19);
+  const Picture with = still(23);
+  const Picture after = still(26);
+  const Picture fading_in = still(22);
+  auto logo = [](const Picture& a, const Picture& b) { return a.difference(b, kLogo[0], kLogo[1], kLogo[2], kLogo[3]); };
+  EXPECT_GT(logo(with, without), 30);
+  EXPECT_GT(logo(fading_in, without), 5);
+  EXPECT_LT(logo(fading_in, without), logo(with, without));
+  EXPECT_EQ(logo(after, without), 0);
+}
+
+TEST_F(DrillOpening, TheShakeMovesRigAndBackdropFromFrameToFrame) {
+  auto sky_moves = [](double t) {
+    const Picture a = still(t);
+    const Picture b = next(t + 1.0 / 60);
+    return a.difference(b, kSky[0], kSky[1], kSky[2], kSky[3]);
+  };
+  EXPECT_EQ(sky_moves(25), 0);
+  double moved = 0;
+  for (double t : {33.0, 34.0, 35.0}) moved += sky_moves(t);
+  EXPECT_GT(moved, 0.5);
+  // At 40 s the offset snaps back to rest.
+  still(40.5);
+  EXPECT_EQ(scene_1_coords[0], -150);
+  EXPECT_EQ(scene_1_coords[1], -100);
+  EXPECT_EQ(scene_1_coords[2], -300);
+}
+
+TEST_F(DrillOpening, TheRibbonsGrowFromThirtyNineSeconds) {
+  auto ribbon_pixels = [](const Picture& p) {
+    return p.count(0, 0, 320, 480, [](const Colour& c) { return c.r == 240 && c.b >= 240; });
+  };
+  const int before = ribbon_pixels(still(38.9));
+  const int start = ribbon_pixels(still(39.5));
+  const int later = ribbon_pixels(still(40.5));
+  EXPECT_EQ(before, 0);
+  EXPECT_GT(start, 100);
+  EXPECT_GT(later, start + 500);
+}
+
+TEST_F(DrillOpening, TheTealWipeCoversTheRightHalfAtFiftyTwoAndAHalf) {
+  const Picture p = still(52.5);
+  const Colour teal{20, 220, 203};
+  EXPECT_EQ(p.count(161, 0, 320, 480, [&](const Colour& c) { return c == teal; }), 159 * 480);
+  EXPECT_EQ(p.count(0, 0, 4, 480, [&](const Colour& c) { return c == teal; }), 0);
+}
+
+// The landscape frame against the picture the asset generator drew.
+Picture landscape(OfflineShow& show) {
+  return Picture(show.picture(platform::Orientation::Landscape), 480, 320);
+}
+
+TEST_F(DrillOpening, BackdropAndLogoAppearAsDrawn) {
+  still(23);
+  const Picture frame = landscape(show());
+  // The generator draws each picture as the landscape view and stores it
+  // through the show's mapping; its view of the stored file is the drawing.
+  const assetgen::Image backdrop =
+      assetgen::view_screen_picture(assetgen::draw_background_scene1(), assetgen::ScreenMapping::FarQuad);
+  const assetgen::Image logo = assetgen::view_screen_picture(assetgen::draw_logo(), assetgen::ScreenMapping::FarQuad);
+  ASSERT_EQ(backdrop.width, 480);
+  ASSERT_EQ(backdrop.height, 320);
+  // The sky above the rig, left of the logo: the backdrop as drawn.
+  double diff = 0;
+  int n = 0;
+  for (int y = 5; y < 60; ++y) {
+    for (int x = 5; x < 150; ++x) {
+      const Colour c = frame.at(x, y);
+      const std::uint8_t* d = backdrop.at(x, y);
+      diff += std::abs(c.r - d[0]) + std::abs(c.g - d[1]) + std::abs(c.b - d[2]);
+      n += 3;
+    }
+  }
+  EXPECT_LT(diff / n, 2.0);
+  // Where the logo is opaque, the frame shows the logo's own colours.
+  int opaque = 0;
+  int matching = 0;
+  for (int y = 0; y < 320; ++y) {
+    for (int x = 0; x < 480; ++x) {
+      const std::uint8_t* l = logo.at(x, y);
+      if (l[3] < 255) continue;
+      ++opaque;
+      const Colour c = frame.at(x, y);
+      matching += std::abs(c.r - l[0]) <= 6 && std::abs(c.g - l[1]) <= 6 && std::abs(c.b - l[2]) <= 6;
+    }
+  }
+  EXPECT_GT(opaque, 2000);
+  EXPECT_GT(matching, opaque * 95 / 100);
+}
+
+}  // namespace

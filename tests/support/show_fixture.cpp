@@ -1,0 +1,62 @@
+#include "support/show_fixture.h"
+
+#include <cstdlib>
+
+#include "platform/bundle.h"
+
+namespace fixture {
+
+std::unique_ptr<OfflineShow> ShowTest::show_;
+
+Colour Picture::at(int x, int y) const {
+  const std::uint8_t* p = &px_[(static_cast<size_t>(y) * width_ + x) * 4];
+  return {p[0], p[1], p[2]};
+}
+
+double Picture::difference(const Picture& other, int x0, int y0, int x1, int y1) const {
+  double sum = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) {
+      const Colour a = at(x, y);
+      const Colour b = other.at(x, y);
+      sum += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
+    }
+  }
+  return sum / (3.0 * (x1 - x0) * (y1 - y0));
+}
+
+bool Picture::all_black() const { return brightest() == 0; }
+
+int Picture::brightest() const {
+  int best = 0;
+  for (size_t i = 0; i < px_.size(); i += 4) best = std::max({best, int{px_[i]}, int{px_[i + 1]}, int{px_[i + 2]}});
+  return best;
+}
+
+void ShowTest::SetUpTestSuite() {
+  platform::setBundlePath(VELMORA_BUNDLE_DIR);
+  // The load log is not what these tests look at.
+  ::testing::internal::CaptureStdout();
+  show_ = std::make_unique<OfflineShow>();
+  ::testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(show_->ready());
+}
+
+void ShowTest::TearDownTestSuite() { show_.reset(); }
+
+Picture ShowTest::current() {
+  const auto& f = show_->frame();
+  return Picture(f.pixels(), f.width(), f.height());
+}
+
+Picture ShowTest::still(double t) {
+  show_->drawStill(t);
+  return current();
+}
+
+Picture ShowTest::next(double t) {
+  show_->drawFrame(t);
+  return current();
+}
+
+}  // namespace fixture
