@@ -46,14 +46,12 @@ Soundtrack render_soundtrack() {
   }
 
   // Bring the track to the target loudness; the limiter then takes a little
-  // of it back, which the second pass makes up.
-  Limiter limiter(mix.left, mix.right, 88, 0.08f);
-  Soundtrack out{std::vector<float>(mix.frames()), std::vector<float>(mix.frames())};
+  // of it back, which a second, corrected gain makes up.
+  const Limiter limiter(mix.left, mix.right, 88, 0.08f);
   double gain_db = kTargetLufs - integrated_loudness(mix.left, mix.right, kSampleRate);
-  for (int pass = 0; pass < 2; ++pass) {
-    limiter.apply(mix.left, mix.right, db_to_gain(static_cast<float>(gain_db)), kCeiling, out.left, out.right);
-    if (pass == 0) gain_db += kTargetLufs - integrated_loudness(out.left, out.right, kSampleRate);
-  }
+  gain_db += kTargetLufs - limiter.loudness(mix.left, mix.right, db_to_gain(static_cast<float>(gain_db)), kCeiling);
+  limiter.apply(mix.left, mix.right, db_to_gain(static_cast<float>(gain_db)), kCeiling, mix.left, mix.right);
+  Soundtrack out{std::move(mix.left), std::move(mix.right)};
   return out;
 }
 

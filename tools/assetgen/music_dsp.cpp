@@ -146,7 +146,6 @@ float true_peak(std::span<const float> channel) {
 
 Limiter::Limiter(std::span<const float> left, std::span<const float> right, int lookahead, float release_s)
     : peaks_(std::min(left.size(), right.size())),
-      held_(peaks_.size()),
       window_(static_cast<std::size_t>(std::max(lookahead, 1))),
       recover_(1.0f - std::exp(-1.0f / (release_s * kSampleRate))) {
   // A peak between samples n and n + 1 is charged to both.
@@ -158,18 +157,22 @@ Limiter::Limiter(std::span<const float> left, std::span<const float> right, int 
   }
 }
 
-void Limiter::apply(std::span<const float> in_left, std::span<const float> in_right, float gain, float ceiling,
-                    std::span<float> out_left, std::span<float> out_right) {
+template <typename Emit>
+void Limiter::run(float gain, float ceiling, Emit&& emit) const {
   const std::size_t count = peaks_.size();
   auto need = [&](std::size_t n) {
     const float peak = peaks_[n] * gain;
     return peak > ceiling ? ceiling / peak : 1.0f;
   };
   // Minimum over the window ahead (monotonic queue), with an exponential
-  // recovery towards 1 once the peak has passed.
+  // recovery towards 1 once the peak has passed; then a moving average over
+  // the same window, so the gain starts falling a full window before a peak
+  // and still never exceeds what any sample needs.
   std::deque<std::size_t> queue;
+  std::vector<float> held(window_, 1.0f);  // the last `window_` values, circular
   std::size_t next = 0;
   float released = 1.0f;
+  double sum = 0.0;
   for (std::size_t n = 0; n < count; ++n) {
     for (const std::size_t end = std::min(count, n + window_); next < end; ++next) {
       while (!queue.empty() && need(queue.back()) >= need(next)) queue.pop_back();
@@ -177,23 +180,32 @@ void Limiter::apply(std::span<const float> in_left, std::span<const float> in_ri
     }
     while (queue.front() < n) queue.pop_front();
     released = std::min(need(queue.front()), released + (1.0f - released) * recover_);
-    held_[n] = released;
-  }
-  // Moving average over the same window: it starts falling a full window
-  // before a peak and still never exceeds the gain any sample needs.
-  double sum = 0.0;
-  for (std::size_t n = 0; n < count; ++n) {
-    sum += held_[n];
-    if (n >= window_) sum -= held_[n - window_];
+    float& slot = held[n % window_];
+    if (n >= window_) sum -= slot;
+    slot = released;
+    sum += released;
     const double avg = std::min(sum / static_cast<double>(std::min(n + 1, window_)), 1.0);
-    const float g = gain * static_cast<float>(avg);
-    out_left[n] = in_left[n] * g;
-    out_right[n] = in_right[n] * g;
+    emit(n, gain * static_cast<float>(avg));
   }
 }
 
+void Limiter::apply(std::span<const float> in_left, std::span<const float> in_right, float gain, float ceiling,
+                    std::span<float> out_left, std::span<float> out_right) const {
+  run(gain, ceiling, [&](std::size_t n, float g) {
+    out_left[n] = in_left[n] * g;
+    out_right[n] = in_right[n] * g;
+  });
+}
+
+double Limiter::loudness(std::span<const float> in_left, std::span<const float> in_right, float gain,
+                         float ceiling) const {
+  LoudnessMeter meter(kSampleRate);
+  run(gain, ceiling, [&](std::size_t n, float g) { meter.add(in_left[n] * g, in_right[n] * g); });
+  return meter.integrated();
+}
+
 void limit(std::span<float> left, std::span<float> right, float ceiling, int lookahead, float release_s) {
-  Limiter limiter(left, right, lookahead, release_s);
+  const Limiter limiter(left, right, lookahead, release_s);
   limiter.apply(left, right, 1.0f, ceiling, left, right);
 }
 
@@ -221,27 +233,17 @@ std::array<Biquad, 2> k_weighting(int rate) {
 
 }  // namespace
 
-double integrated_loudness(std::span<const float> left, std::span<const float> right, int rate) {
-  const std::size_t count = std::min(left.size(), right.size());
-  const std::size_t step = static_cast<std::size_t>(rate) / 10;  // 100 ms
-  // Mean square of each 100 ms step, K-weighted, both channels summed.
-  std::vector<double> steps;
-  auto fl = k_weighting(rate);
-  auto fr = k_weighting(rate);
-  double acc = 0.0;
-  for (std::size_t n = 0; n < count; ++n) {
-    const double l = fl[1].process(fl[0].process(left[n]));
-    const double r = fr[1].process(fr[0].process(right[n]));
-    acc += l * l + r * r;
-    if ((n + 1) % step == 0) {
-      steps.push_back(acc / static_cast<double>(step));
-      acc = 0.0;
-    }
-  }
+LoudnessMeter::LoudnessMeter(int rate) : step_(static_cast<std::size_t>(rate) / 10) {
+  const auto k = k_weighting(rate);
+  kl_[0] = kr_[0] = k[0];
+  kl_[1] = kr_[1] = k[1];
+}
+
+double LoudnessMeter::integrated() const {
   // 400 ms blocks overlapping by 75 %.
   std::vector<double> blocks;
-  for (std::size_t i = 0; i + 4 <= steps.size(); ++i)
-    blocks.push_back((steps[i] + steps[i + 1] + steps[i + 2] + steps[i + 3]) / 4.0);
+  for (std::size_t i = 0; i + 4 <= steps_.size(); ++i)
+    blocks.push_back((steps_[i] + steps_[i + 1] + steps_[i + 2] + steps_[i + 3]) / 4.0);
   auto lufs = [](double ms) { return -0.691 + 10.0 * std::log10(ms); };
   auto gated_mean = [&](double threshold) {
     double sum = 0.0;
@@ -255,8 +257,14 @@ double integrated_loudness(std::span<const float> left, std::span<const float> r
   };
   const double absolute = gated_mean(-70.0);
   if (absolute <= 0.0) return -std::numeric_limits<double>::infinity();
-  const double relative = gated_mean(lufs(absolute) - 10.0);
-  return lufs(relative);
+  return lufs(gated_mean(lufs(absolute) - 10.0));
+}
+
+double integrated_loudness(std::span<const float> left, std::span<const float> right, int rate) {
+  LoudnessMeter meter(rate);
+  const std::size_t count = std::min(left.size(), right.size());
+  for (std::size_t n = 0; n < count; ++n) meter.add(left[n], right[n]);
+  return meter.integrated();
 }
 
 }  // namespace assetgen::music

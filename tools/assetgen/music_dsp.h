@@ -175,6 +175,31 @@ class Reverb {
   float feedback_, damp_;
 };
 
+// Loudness meter (K-weighted, gated, integrated) fed a stereo signal sample
+// by sample.
+class LoudnessMeter {
+ public:
+  explicit LoudnessMeter(int rate);
+  void add(float left, float right) {
+    const double l = kl_[1].process(kl_[0].process(left));
+    const double r = kr_[1].process(kr_[0].process(right));
+    acc_ += l * l + r * r;
+    if (++in_step_ == step_) {
+      steps_.push_back(acc_ / static_cast<double>(step_));
+      acc_ = 0.0;
+      in_step_ = 0;
+    }
+  }
+  // Integrated loudness of everything added so far, in LUFS; -inf for silence.
+  double integrated() const;
+
+ private:
+  Biquad kl_[2], kr_[2];
+  std::size_t step_, in_step_ = 0;
+  double acc_ = 0.0;
+  std::vector<double> steps_;  // mean square of each 100 ms
+};
+
 // Look-ahead peak limiter. It measures a stereo signal's peaks once (the
 // samples and the inter-sample peaks estimated between neighbours) and can
 // then produce the signal at any make-up gain with no peak above a ceiling:
@@ -183,12 +208,18 @@ class Reverb {
 class Limiter {
  public:
   Limiter(std::span<const float> left, std::span<const float> right, int lookahead, float release_s);
-  // out = in * gain, limited. `in` must be the signal measured; out may alias it.
+  // out = in * gain, limited. `in` must be the signal measured; out may be it.
   void apply(std::span<const float> in_left, std::span<const float> in_right, float gain, float ceiling,
-             std::span<float> out_left, std::span<float> out_right);
+             std::span<float> out_left, std::span<float> out_right) const;
+  // Integrated loudness the limited signal would have, without storing it.
+  double loudness(std::span<const float> in_left, std::span<const float> in_right, float gain, float ceiling) const;
 
  private:
-  std::vector<float> peaks_, held_;
+  // Calls emit(n, g) with the gain for every sample in turn.
+  template <typename Emit>
+  void run(float gain, float ceiling, Emit&& emit) const;
+
+  std::vector<float> peaks_;
   std::size_t window_;
   float recover_;
 };

@@ -622,14 +622,14 @@ void finale(Score& s) {
   const Curve glow = [flicker](double t) {
     return smoothstep(130.0, 132.5, t) * (0.55f + 0.45f * flicker(t)) * (t > 137.9 ? 0.0f : 1.0f);
   };
-  Note hum = pad(0.32f, 0.45f);
+  Note hum = pad(0.2f, 0.45f);
   hum.duck = 0.0f;
   hum.param = 0.05f;
   hum.reverb = 0.35f;
   hum.level = glow;
   hum.brightness = ramp({{130.0, 0.5f}, {138.0, 0.95f}});
   s.hold(start, 8.0, kAm9.tones, hum);
-  Note low = sub(0.34f, 1.0f);
+  Note low = sub(0.2f, 1.0f);
   s.add(low);
   s.last().time = start;
   s.last().length = 7.5;
@@ -639,7 +639,7 @@ void finale(Score& s) {
             .velocity = 0.08f + 0.1f * flicker(t), .pan = s.rng.next() * 0.6f, .reverb = 0.15f};
     s.add(tk);
   });
-  s.pattern(134.0, 138.0, "x...x...x...x...", kick(0.5f));
+  s.pattern(134.0, 138.0, "x...x...x...x...", kick(0.32f));
   s.add(riser(135.0, 138.0, 0.22f));
 
   // The flash, then the fade to black and the cut.
@@ -720,7 +720,7 @@ void finale(Score& s) {
   s.line(build, "A5:16 C6:16 D6:8 E6:8", l, 1.0);
 
   // 177-180 s: darkness, then the rush into the closing flash.
-  s.add(sub(0.3f, 0.4f));
+  s.add(sub(0.16f, 0.4f));
   s.last().time = dark;
   s.last().length = 2.6;
   s.last().pitch = 28;

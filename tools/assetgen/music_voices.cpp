@@ -138,7 +138,7 @@ void clap(const Note& n, Dry& out) {
 
 void hat(const Note& n, bool open, Dry& out) {
   const float tau = open ? 0.32f : 0.038f;
-  Voice v(n, tau * 7.0f, false, out);
+  Voice v(n, tau * 6.0f, false, out);
   std::array<Oscillator, 6> oscs;
   Noise noise(v.seed());
   Svf band, high;
@@ -227,7 +227,7 @@ void lead(const Note& n, Dry& out) {
 
 void pluck(const Note& n, Dry& out) {
   const float tau = n.param > 0.0f ? n.param : 0.22f;
-  Voice v(n, tau * 7.0f, false, out);
+  Voice v(n, tau * 5.0f, false, out);
   Oscillator a, b;
   Svf lp;
   const float inc = v.hz() * kDt;
@@ -244,7 +244,7 @@ void pluck(const Note& n, Dry& out) {
 
 void bell(const Note& n, Dry& out) {
   const float tau = n.param > 0.0f ? n.param : 1.2f;
-  Voice v(n, tau * 7.0f, false, out);
+  Voice v(n, tau * 5.0f, false, out);
   const float inc = v.hz() * kDt;
   float carrier = 0.0f, modulator = 0.0f;
   float index = 2.2f * v.bright(0);
@@ -326,7 +326,8 @@ void tick(const Note& n, Dry& out) {
   for (std::size_t i = 0; i < v.count(); ++i) v.mono(i) = 2.0f * bp.process(noise.next()).band * env.next(v.time(i));
 }
 
-// Drops the inaudible end of a decaying sound, fading the last bit out.
+// Drops the inaudible end of a sound and fades out what is left of its tail
+// over the last 20 ms, so that a cut-off decay does not click.
 void trim(Dry& dry) {
   constexpr float kFloor = 1e-5f;  // -100 dB
   std::size_t end = dry.left.size();
@@ -334,7 +335,7 @@ void trim(Dry& dry) {
     return std::fabs(dry.left[i]) > kFloor || (!dry.right.empty() && std::fabs(dry.right[i]) > kFloor);
   };
   while (end > 0 && !loud(end - 1)) --end;
-  const std::size_t fade = std::min<std::size_t>(64, end);
+  const std::size_t fade = std::min<std::size_t>(882, end);
   for (std::size_t k = 0; k < fade; ++k) {
     const float g = static_cast<float>(k) / static_cast<float>(fade);
     dry.left[end - 1 - k] *= g;
@@ -417,21 +418,30 @@ void Mixer::place(const Note& n, const Dry& dry) {
     if (n.duck > 0.0f) g *= 1.0f - n.duck * (1.0f - pump_[std::min(at / kBlock, pump_.size() - 1)]);
     return g;
   };
+  const bool sends = n.delay != 0.0f || n.reverb != 0.0f;
   float gain = gain_at(first);
   for (std::size_t i0 = 0; i0 < count; i0 += kBlock) {
     const std::size_t i1 = std::min(count, i0 + kBlock);
     const float next = gain_at(first + i1);
     const float step = (next - gain) / static_cast<float>(i1 - i0);
+    const float* dl = dry.left.data();
+    const float* dr = stereo ? dry.right.data() : dl;
+    float* ol = left.data() + first;
+    float* orr = right.data() + first;
     for (std::size_t i = i0; i < i1; ++i) {
-      const float l = dry.left[i] * gain * pan_l;
-      const float r = (stereo ? dry.right[i] : dry.left[i]) * gain * pan_r;
-      const std::size_t at = first + i;
-      left[at] += l;
-      right[at] += r;
-      const float m = 0.5f * (l + r);
-      echo_send_[at] += m * n.delay;
-      reverb_send_[at] += m * n.reverb;
-      gain += step;
+      const float g = gain + step * static_cast<float>(i - i0);
+      ol[i] += dl[i] * g * pan_l;
+      orr[i] += dr[i] * g * pan_r;
+    }
+    if (sends) {
+      float* echo = echo_send_.data() + first;
+      float* verb = reverb_send_.data() + first;
+      for (std::size_t i = i0; i < i1; ++i) {
+        const float g = gain + step * static_cast<float>(i - i0);
+        const float m = 0.5f * g * (dl[i] * pan_l + dr[i] * pan_r);
+        echo[i] += m * n.delay;
+        verb[i] += m * n.reverb;
+      }
     }
     gain = next;
   }
