@@ -30,7 +30,7 @@ Soundtrack render_soundtrack() {
   for (const Note& n : notes)
     if (n.instrument == Instrument::Kick) kicks.push_back(n.time);
   mix.set_pump(kicks);
-  for (const Note& n : notes) mix.render(n);
+  mix.render(notes);
   mix.finish_sends();
 
   // Master: clear the rumble below the kick and the air above 17 kHz (which

@@ -160,8 +160,7 @@ class Score {
   }
 
   // A bass line over a progression, one character a step: r the root, o its
-  // octave, f the fifth, b the seventh, m the third, '-' holds the note
-  // before, '.' rests.
+  // octave, f the fifth, '-' holds the note before, '.' rests.
   void bassline(const Progression& prog, double start, double end, std::string_view steps, const Note& proto,
                 double step = kStep) {
     std::size_t i = 0;
@@ -172,8 +171,6 @@ class Score {
         case 'r': offset = 0; break;
         case 'o': offset = 12; break;
         case 'f': offset = 7; break;
-        case 'b': offset = 10; break;
-        case 'm': offset = 3; break;
         default: continue;
       }
       std::size_t held = 1;
@@ -466,7 +463,7 @@ void metaballs(Score& s) {
   Note b = bass(0.4f, 0.55f);
   b.param = 0.09f;
   b.brightness = swallow;
-  s.bassline(prog, start, 69.0, "r..ro..r.rf.o..b", b);
+  s.bassline(prog, start, 69.0, "r..ro..r.rf.o..f", b);
   s.bassline(prog, 69.0, end, "r---", b);
 
   Note p = pad(0.16f, 0.35f);
@@ -717,7 +714,7 @@ void finale(Score& s) {
             .velocity = 0.22f * swell(tt), .pan = s.rng.next() * 0.8f, .reverb = 0.15f};
     s.add(tk);
   });
-  s.line(build, "A5:16 C6:16 D6:8 E6:8", l, 1.0);
+  s.line(build, "A5:16 C6:16 D6:4 E6:4", l, 1.0);
 
   // 177-180 s: darkness, then the rush into the closing flash.
   s.add(sub(0.16f, 0.4f));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 namespace assetgen::music {
 
@@ -250,13 +251,15 @@ void bell(const Note& n, Dry& out) {
   float index = 2.2f * v.bright(0);
   const float index_fall = decay_factor(0.35f * tau);
   Strike env(tau);
+  // Phase modulation: the index is in radians, the phases in turns.
+  constexpr float kTurnsPerRadian = 1.0f / (2.0f * kPi);
   for (std::size_t i = 0; i < v.count(); ++i) {
-    const float s = Oscillator::fast_sin(carrier + index * Oscillator::fast_sin(modulator) / (2.0f * kPi));
+    const float s = Oscillator::fast_sin(carrier + index * kTurnsPerRadian * Oscillator::fast_sin(modulator));
     index *= index_fall;
     carrier += inc;
     modulator += 3.5f * inc;
-    carrier -= std::floor(carrier);
-    modulator -= std::floor(modulator);
+    if (carrier >= 1.0f) carrier -= 1.0f;
+    while (modulator >= 1.0f) modulator -= 1.0f;
     v.mono(i) = 0.5f * s * env.next(v.time(i));
   }
 }
@@ -391,18 +394,23 @@ void Mixer::set_pump(std::span<const double> kick_times) {
   }
 }
 
-void Mixer::render(const Note& n) {
-  if (n.brightness) {
-    synthesize(n, scratch_);
-    return place(n, scratch_);
+void Mixer::render(std::span<const Note> notes) {
+  // Notes that sound alike (same instrument, pitch, length and settings, no
+  // brightness automation) are played one after another from one synthesis.
+  auto key = [&](std::size_t i) {
+    const Note& n = notes[i];
+    return std::make_tuple(static_cast<int>(n.instrument), n.pitch, n.length, n.bright, n.param);
+  };
+  std::vector<std::size_t> order(notes.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+  bool reusable = false;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const Note& n = notes[order[k]];
+    if (n.brightness || !reusable || key(order[k]) != key(order[k - 1])) synthesize(n, scratch_);
+    reusable = !n.brightness;
+    place(n, scratch_);
   }
-  const auto key = std::make_tuple(static_cast<int>(n.instrument), n.pitch, n.length, n.bright, n.param);
-  auto found = cache_.find(key);
-  if (found == cache_.end()) {
-    found = cache_.emplace(key, Dry{}).first;
-    synthesize(n, found->second);
-  }
-  place(n, found->second);
 }
 
 void Mixer::place(const Note& n, const Dry& dry) {
@@ -448,7 +456,6 @@ void Mixer::place(const Note& n, const Dry& dry) {
 }
 
 void Mixer::finish_sends() {
-  cache_.clear();
   scratch_ = {};
   PingPongDelay echo(kEchoSamples, 0.42f, 3500.0f);
   for (std::size_t i = 0; i < frames(); ++i) {

@@ -5,9 +5,7 @@
 // notes have played.
 #include <cstddef>
 #include <functional>
-#include <map>
 #include <span>
-#include <tuple>
 #include <vector>
 
 #include "music_dsp.h"
@@ -70,12 +68,11 @@ class Mixer {
   // Derives the pumping of ducked notes from the kick drum's start times.
   void set_pump(std::span<const double> kick_times);
 
-  // Plays a note into the mix. Notes without brightness automation sound the
-  // same wherever they fall, so their dry sound is made once and reused.
-  void render(const Note& note);
+  // Plays notes into the mix.
+  void render(std::span<const Note> notes);
 
   // Runs the echo and the reverb over what the notes sent them and adds the
-  // result to the mix. Clears the cache of dry sounds.
+  // result to the mix.
   void finish_sends();
 
   std::vector<float> left, right;
@@ -85,8 +82,7 @@ class Mixer {
 
   std::vector<float> echo_send_, reverb_send_;
   std::vector<float> pump_;  // one value per control block
-  std::map<std::tuple<int, float, double, float, float>, Dry> cache_;
-  Dry scratch_;
+  Dry scratch_;  // the sound being placed
 };
 
 }  // namespace assetgen::music
