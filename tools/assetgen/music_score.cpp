@@ -405,7 +405,7 @@ void rig(Score& s) {
   s.bassline(prog, start, 52.0, "r.ro.ror.ro.rorf", b);
   s.bassline(prog, 52.0, end, "r-------", b);
 
-  Note p = pad(0.27f, 0.55f);
+  Note p = pad(0.27f, 0.8f);
   p.level = ribbons;
   s.pads(prog, start, end, p, 0.05);
 
@@ -418,7 +418,7 @@ void rig(Score& s) {
   Note arp = pluck(0.26f, 0.9f);
   arp.level = [](double t) {
     if (t < 25.0) return static_cast<float>(0.5 - 0.5 * std::cos(kPiD * (t - 21.0) / 2.0));
-    return std::min(0.55f, 0.55f * smoothstep(27.0, 29.0, t)) + (t > 39.0 ? 0.15f : 0.0f);
+    return 0.8f * smoothstep(27.0, 29.0, t) + (t > 39.0 ? 0.1f : 0.0f);
   };
   s.arpeggio(prog, 21.0, 52.0, "0120312031201202", arp, 12);
 
@@ -617,7 +617,7 @@ void finale(Score& s) {
 
   // In the dark: the cube's hum, flickering with the picture.
   const Curve glow = [flicker](double t) {
-    return smoothstep(130.0, 132.5, t) * (0.55f + 0.45f * flicker(t)) * (t > 137.9 ? 0.0f : 1.0f);
+    return smoothstep(130.0, 132.5, t) * (0.55f + 0.45f * flicker(t)) * (1.0f - smoothstep(137.6, 138.0, t));
   };
   Note hum = pad(0.2f, 0.45f);
   hum.duck = 0.0f;
@@ -642,7 +642,8 @@ void finale(Score& s) {
   // The flash, then the fade to black and the cut.
   const std::vector<const Chord*> turn = {&kAm, &kF, &kC, &kG};
   const Curve black = [](double t) {
-    if (t < 140.0 || t >= 141.0) return 1.0f;
+    if (t < 140.0) return 1.0f;
+    if (t >= 141.0) return 0.0f;
     return static_cast<float>(0.5 + 0.5 * std::cos(kPiD * (t - 140.0)));
   };
   s.add(crash(0.5f, 2.2f));
@@ -668,7 +669,7 @@ void finale(Score& s) {
 
   // The credits and the finale proper.
   const double main = 142.0, build = 172.0, dark = 177.0;
-  Progression prog = four_chords(main, 18, turn);
+  Progression prog = four_chords(main, 17, turn);
   prog.add(176.0, kG);
   s.add(crash(0.45f, 2.2f));
   s.last().time = main;

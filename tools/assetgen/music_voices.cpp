@@ -115,12 +115,14 @@ void snare(const Note& n, Dry& out) {
   Voice v(n, 0.4, false, out);
   Oscillator tone;
   Noise noise(v.seed());
-  Svf hp;
+  Svf hp, lp;
   hp.set(1400.0f * n.bright, 0.2f);
+  lp.set(6500.0f * n.bright, 0.2f);
   Strike body(0.05f), bend(0.012f), hiss(n.param > 0.0f ? n.param : 0.14f);
   for (std::size_t i = 0; i < v.count(); ++i) {
     const float hz = 180.0f * (1.0f + 0.4f * bend.next(1.0f));
-    const float s = 0.5f * tone.sine(hz * kDt) * body.next(1.0f) + 0.7f * hp.process(noise.next()).high * hiss.next(1.0f);
+    const float rattle = lp.process(hp.process(noise.next()).high).low;
+    const float s = 0.5f * tone.sine(hz * kDt) * body.next(1.0f) + 0.9f * rattle * hiss.next(1.0f);
     v.mono(i) = s * std::min(v.time(i) * 3000.0f, 1.0f);
   }
 }
@@ -143,12 +145,12 @@ void hat(const Note& n, bool open, Dry& out) {
   std::array<Oscillator, 6> oscs;
   Noise noise(v.seed());
   Svf band, high;
-  band.set(9500.0f * n.bright, 0.3f);
+  band.set(8000.0f * n.bright, 0.3f);
   high.set(6500.0f * n.bright, 0.1f);
   Strike env(tau);
   for (std::size_t i = 0; i < v.count(); ++i) {
     const float raw = metal(oscs, 1.0f) + 0.35f * noise.next();
-    v.mono(i) = 7.0f * high.process(band.process(raw).band).high * env.next(v.time(i));
+    v.mono(i) = 4.5f * high.process(band.process(raw).band).high * env.next(v.time(i));
   }
 }
 
