@@ -1,8 +1,10 @@
 // The soundtrack: compose, play every note into the mixer, master, encode.
 #include "music.h"
 
-#include <cmath>
+#include <cstdint>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "file_output.h"
 #include "music_dsp.h"
@@ -51,8 +53,7 @@ Soundtrack render_soundtrack() {
   double gain_db = kTargetLufs - integrated_loudness(mix.left, mix.right, kSampleRate);
   gain_db += kTargetLufs - limiter.loudness(mix.left, mix.right, db_to_gain(static_cast<float>(gain_db)), kCeiling);
   limiter.apply(mix.left, mix.right, db_to_gain(static_cast<float>(gain_db)), kCeiling, mix.left, mix.right);
-  Soundtrack out{std::move(mix.left), std::move(mix.right)};
-  return out;
+  return {std::move(mix.left), std::move(mix.right)};
 }
 
 }  // namespace music

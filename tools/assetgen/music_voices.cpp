@@ -314,11 +314,12 @@ void bubble(const Note& n, Dry& out) {
   Oscillator osc;
   const float inc = v.hz() * kDt;
   const float rise = std::exp2(kDt / 0.045f);
+  const float top = 8000.0f / v.hz();  // the glide stops well below the Nyquist frequency
   float glide = 1.0f;
   Strike env(0.045f);
   for (std::size_t i = 0; i < v.count(); ++i) {
     v.mono(i) = 0.6f * osc.sine(inc * glide) * env.next(v.time(i));
-    glide = std::min(glide * rise, 64.0f);
+    glide = std::min(glide * rise, top);
   }
 }
 
