@@ -17,12 +17,16 @@
 #include "music.h"
 #include "music_dsp.h"
 #include "music_mp3.h"
+#include "music_score.h"
+#include "music_voices.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using assetgen::music::Instrument;
 using assetgen::music::integrated_loudness;
 using assetgen::music::kSampleRate;
+using assetgen::music::Note;
 
 constexpr double kSongSeconds = 190.0;
 
@@ -256,6 +260,130 @@ TEST(Mp3Encoder, KeepsLengthAndLevelThroughAGaplessDecode) {
 TEST(Mp3Encoder, RefusesChannelsOfDifferentLengths) {
   const std::vector<float> a(1000, 0.0f), b(999, 0.0f);
   EXPECT_THROW(assetgen::music::encode_mp3(a, b, kSampleRate, 192), std::runtime_error);
+}
+
+// ---- the score and the instruments
+
+TEST(Score, EveryNoteIsPlayableAndEndsWithThePicture) {
+  const auto notes = assetgen::music::compose();
+  ASSERT_GT(notes.size(), 1000u);
+  for (const Note& n : notes) {
+    SCOPED_TRACE(::testing::Message() << "instrument " << static_cast<int>(n.instrument) << " at " << n.time);
+    ASSERT_GE(n.time, 0.0);
+    ASSERT_GT(n.length, 0.0);
+    // Nothing starts once the closing picture has faded to black.
+    ASSERT_LT(n.time + n.length, assetgen::music::kSilenceFrom + 1e-9);
+    ASSERT_GE(n.pitch, 20.0f);
+    ASSERT_LE(n.pitch, 112.0f);
+    ASSERT_GT(n.velocity, 0.0f);
+    ASSERT_LE(n.velocity, 1.0f);
+  }
+}
+
+TEST(Score, EverySectionStartsOnItsCut) {
+  // Some note starts exactly on each cut, and the master fader lets the
+  // music through until the fade and nothing after it.
+  const auto notes = assetgen::music::compose();
+  for (const double cut : {15.0, 53.0, 70.0, 114.5, 130.0, 138.0, 142.0, 180.0}) {
+    const bool hit = std::any_of(notes.begin(), notes.end(), [&](const Note& n) { return n.time == cut; });
+    EXPECT_TRUE(hit) << cut;
+  }
+  EXPECT_EQ(assetgen::music::master_level(182.9), 1.0f);
+  EXPECT_GT(assetgen::music::master_level(184.0), 0.0f);
+  EXPECT_EQ(assetgen::music::master_level(185.0), 0.0f);
+}
+
+TEST(Instruments, EverySoundIsFiniteBoundedAndAudible) {
+  for (int i = 0; i <= static_cast<int>(Instrument::Tick); ++i) {
+    const Note n{.instrument = static_cast<Instrument>(i), .time = 0.0, .length = 0.5, .pitch = 57.0f};
+    assetgen::music::Dry dry, again;
+    assetgen::music::synthesize(n, dry);
+    assetgen::music::synthesize(n, again);
+    SCOPED_TRACE(::testing::Message() << "instrument " << i);
+    ASSERT_FALSE(dry.left.empty());
+    float peak = 0.0f;
+    for (const auto* ch : {&dry.left, &dry.right})
+      for (const float x : *ch) {
+        ASSERT_TRUE(std::isfinite(x));
+        peak = std::max(peak, std::fabs(x));
+      }
+    EXPECT_GT(peak, 0.01f);
+    EXPECT_LT(peak, 2.0f);
+    EXPECT_TRUE(dry.left == again.left && dry.right == again.right) << "not reproducible";
+    // Sounds fade out rather than stop on a non-zero sample.
+    EXPECT_LT(std::fabs(dry.left.back()), 1e-3f);
+  }
+}
+
+// Counts upward zero crossings of [from, to) seconds: the pitch in Hz times the span.
+int upward_crossings(const std::vector<float>& v, double from, double to) {
+  int count = 0;
+  for (auto i = static_cast<std::size_t>(from * kSampleRate) + 1; i < static_cast<std::size_t>(to * kSampleRate); ++i)
+    if (v[i - 1] < 0.0f && v[i] >= 0.0f) ++count;
+  return count;
+}
+
+TEST(Instruments, PitchedSoundsPlayTheirNote) {
+  assetgen::music::Dry dry;
+  // A3 = 220 Hz on the pure sine: 220 crossings a second.
+  assetgen::music::synthesize(Note{.instrument = Instrument::Sub, .length = 1.5, .pitch = 57.0f}, dry);
+  EXPECT_NEAR(upward_crossings(dry.left, 0.5, 1.5), 220, 1);
+  // A2 = 110 Hz on the bass, its filter nearly closed (the sub-octave under it
+  // only thickens the note).
+  assetgen::music::synthesize(Note{.instrument = Instrument::Bass, .length = 1.5, .pitch = 45.0f, .bright = 0.1f},
+                              dry);
+  EXPECT_NEAR(upward_crossings(dry.left, 0.5, 1.5), 110, 2);
+}
+
+TEST(Oscillators, ShapesAreCentredAndTheFastSineIsAccurate) {
+  assetgen::music::Oscillator saw, pulse;
+  double saw_sum = 0.0, pulse_sum = 0.0;
+  const int n = 441000;
+  for (int i = 0; i < n; ++i) {
+    saw_sum += saw.saw(330.0f / kSampleRate);
+    pulse_sum += pulse.pulse(330.0f / kSampleRate, 0.25f);
+  }
+  EXPECT_NEAR(saw_sum / n, 0.0, 0.01);
+  EXPECT_NEAR(pulse_sum / n, 0.0, 0.01) << "a narrow pulse must not carry a DC offset";
+  for (double x = -3.0; x <= 3.0; x += 0.001)
+    ASSERT_NEAR(assetgen::music::Oscillator::fast_sin(static_cast<float>(x)), std::sin(2.0 * 3.141592653589793 * x),
+                2e-4)
+        << x;
+}
+
+TEST(Mixer, PlacesNotesOnTheirSampleAndPansThem) {
+  assetgen::music::Mixer mix(2.0);
+  const std::vector<Note> notes = {Note{.instrument = Instrument::Sub, .time = 1.0, .length = 0.5, .pitch = 69.0f,
+                                        .velocity = 0.5f, .pan = -1.0f}};
+  mix.render(notes);
+  std::size_t first = 0;
+  while (first < mix.frames() && mix.left[first] == 0.0f) ++first;
+  // The sine starts at phase 0, so its first non-zero sample is the one after the start.
+  EXPECT_EQ(first, static_cast<std::size_t>(kSampleRate) + 1);
+  float right = 0.0f, left = 0.0f;
+  for (std::size_t i = 0; i < mix.frames(); ++i) {
+    right = std::max(right, std::fabs(mix.right[i]));
+    left = std::max(left, std::fabs(mix.left[i]));
+  }
+  EXPECT_LT(right, 1e-6f) << "panned hard left";
+  EXPECT_GT(left, 0.3f);
+}
+
+TEST(Mixer, TheKickPumpsDuckedParts) {
+  assetgen::music::Mixer mix(2.0);
+  const std::vector<double> kicks = {1.0};
+  mix.set_pump(kicks);
+  const std::vector<Note> notes = {
+      Note{.instrument = Instrument::Sub, .time = 0.0, .length = 1.9, .pitch = 69.0f, .velocity = 0.5f, .duck = 1.0f}};
+  mix.render(notes);
+  auto rms = [&](double from, double to) {
+    double sum = 0.0;
+    for (auto i = static_cast<std::size_t>(from * kSampleRate); i < static_cast<std::size_t>(to * kSampleRate); ++i)
+      sum += double(mix.left[i]) * mix.left[i];
+    return std::sqrt(sum / ((to - from) * kSampleRate));
+  };
+  EXPECT_LT(rms(1.005, 1.04), 0.5 * rms(0.8, 0.95));
+  EXPECT_NEAR(rms(1.6, 1.8), rms(0.8, 0.95), 0.05 * rms(0.8, 0.95));
 }
 
 }  // namespace

@@ -712,7 +712,7 @@ void finale(Score& s) {
   s.add(riser(build, dark, 0.28f));
   s.sprinkle(build, dark, 1.0 / 32.0, 0.25f, [&](double tt) {
     Note tk{.instrument = Instrument::Tick, .time = tt, .pitch = 92.0f + 20.0f * s.rng.unit(),
-            .velocity = 0.22f * swell(tt), .pan = s.rng.next() * 0.8f, .reverb = 0.15f};
+            .velocity = 0.22f * std::max(swell(tt), 0.05f), .pan = s.rng.next() * 0.8f, .reverb = 0.15f};
     s.add(tk);
   });
   s.line(build, "A5:16 C6:16 D6:4 E6:4", l, 1.0);
