@@ -48,7 +48,7 @@ class Picture {
 };
 
 class ShowTest : public ::testing::Test {
- protected:
+ public:
   static void SetUpTestSuite();
   static void TearDownTestSuite();
 
