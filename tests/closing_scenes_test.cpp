@@ -44,21 +44,10 @@ TEST_F(ClosingScenes, TheCubeSceneFlashesFadesAndCuts) {
   EXPECT_GT(still(141.9).brightest(), 30);
 }
 
-// What the credits add to the frame at t, measured against the same frame with
-// the credits texture swapped for a black one.
+// How many pixels the credits light up at t.
 int credits_lit(double t) {
-  texture* const real = credits;
-  credits = black;
-  const Picture without = fixture::ShowTest::still(t);
-  credits = real;
-  const Picture with = fixture::ShowTest::still(t);
-  int lit = 0;
-  for (size_t i = 0; i < with.rgba().size(); i += 4) {
-    const int added = with.rgba()[i] - without.rgba()[i] + with.rgba()[i + 1] - without.rgba()[i + 1] +
-                      with.rgba()[i + 2] - without.rgba()[i + 2];
-    lit += added > 90;
-  }
-  return lit;
+  return fixture::ShowTest::added_by(credits, t).count(0, 0, 320, 480,
+                                                         [](const Colour& c) { return c.r + c.g + c.b > 90; });
 }
 
 TEST_F(ClosingScenes, TheCreditsShowThreePagesFromOneHundredAndFortyTwo) {

@@ -94,18 +94,7 @@ TEST_F(MiddleScenes, TheWobbleRefillsFromTheLoadedShapeEveryFrame) {
   for (int i = 3; i < 9; ++i) EXPECT_EQ(w[i], v[i]);
 }
 
-// What the greetings add to the frame at t: the frame drawn with them, less
-// the same frame drawn with the greetings texture swapped for a black one.
-Picture greetings_alone(double t) {
-  texture* const real = greets;
-  greets = black;
-  const Picture without = fixture::ShowTest::still(t);
-  greets = real;
-  const Picture with = fixture::ShowTest::still(t);
-  std::vector<std::uint8_t> added(with.rgba().size());
-  for (size_t i = 0; i < added.size(); ++i) added[i] = static_cast<std::uint8_t>(with.rgba()[i] - without.rgba()[i]);
-  return Picture(added, 320, 480);
-}
+Picture greetings_alone(double t) { return fixture::ShowTest::added_by(greets, t); }
 
 // The two greeting lines in the portrait frame: a band down the middle, the
 // first line in the upper half, the second in the lower.

@@ -42,6 +42,10 @@ extern const GLfloat squareVertices[8];
 extern const GLfloat squareTextureCoords[8];
 extern const GLfloat zoomTextureCoords[8];
 
+// The far screen quad at depth 500, which fills the viewport under the show's
+// projection: backdrops, fades and glow composites.
+extern const GLfloat bgVertices[12];
+
 // Meshes.
 extern Mesh drill_pipe_hi;
 extern Mesh drill_pipe_lo;

@@ -6,31 +6,16 @@
 #include <algorithm>
 
 #include "engine/demo.h"
+#include "engine/overlay.h"
 #include "engine/show_math.h"
 
 namespace {
 
-// The far screen quad, one for the fades, and the credits band along one
-// long edge of the portrait screen.
-const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
+// The credits band along one long edge of the portrait screen.
 const GLfloat greetVertices[12] = {-700, -200, -500, 700, -200, -500, -700, -500, -500, 700, -500, -500};
 
 // This frame's credits page.
 GLfloat gCreditsCoords[8];
-
-void fade(GLenum source, GLenum destination, float r, float g, float b, float a) {
-  glEnable(GL_BLEND);
-  glBlendFunc(source, destination);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_DEPTH_TEST);
-  glLoadIdentity();
-  glColor4f(r, g, b, a);
-  glVertexPointer(3, GL_FLOAT, 0, bgVertices);
-  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_TEXTURE_2D);
-  glDisable(GL_BLEND);
-}
 
 }  // namespace
 
@@ -83,9 +68,9 @@ void scene_4(float time) {
     glColor4f(1, 1, 1, 1);
   }
 
-  if (t >= 8 && t < 9) fade(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 1, 1, 1, 9 - t);
-  if (t >= 10 && t < 11) fade(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 0, 0, 0, t - 10);
-  if (t >= 11 && t < 12) fade(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, 0, 0, 0, 12 - t);
+  if (t >= 8 && t < 9) demo_overlay(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 1, 1, 1, 9 - t);
+  if (t >= 10 && t < 11) demo_overlay(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 0, 0, 0, t - 10);
+  if (t >= 11 && t < 12) demo_overlay(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, 0, 0, 0, 12 - t);
 
   if (t >= 12) {
     // Three pages of credits, four seconds each, each lit for its first two.

@@ -11,8 +11,6 @@
 
 namespace {
 
-// The far screen quad at depth 500.
-const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
 
 // Fifty faint discs drifting slowly left and up over the intro, drawn with
 // the additive blend of the glow levels.

@@ -10,8 +10,6 @@
 
 namespace {
 
-// The far screen quad at depth 500.
-const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
 
 // Every mesh starts from the rig's common placement: a quarter turn and the
 // rig's offset.

@@ -2,13 +2,6 @@
 // and the composite that lays the glow over the screen.
 #include "engine/demo.h"
 
-namespace {
-
-// The far screen quad at depth 500.
-const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
-
-}  // namespace
-
 // A fixed view until 11 s; then the world tumbles about its x axis at 50
 // degrees a second while the camera closes in.
 void scene_4_camera(float time) {

@@ -8,8 +8,7 @@
 
 namespace {
 
-// The far screen quad, and one line of greetings at depth 500.
-const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
+// One line of greetings at depth 500.
 const GLfloat greetVertices[12] = {0, 75, -500, 750, 75, -500, 0, -75, -500, 750, -75, -500};
 
 // This frame's strips of the greetings texture; the second stays pointed to

@@ -6,8 +6,6 @@
 
 namespace {
 
-// The far screen quad at depth 500.
-const GLfloat bgVertices[12] = {-500, 750, -500, 500, 750, -500, -500, -750, -500, 500, -750, -500};
 
 // The background's window for this frame; GL reads it at the draw, and the
 // pointer stays set after the frame.

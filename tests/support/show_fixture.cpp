@@ -1,7 +1,9 @@
 #include "support/show_fixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "engine/demo.h"
 #include "platform/bundle.h"
 
 namespace fixture {
@@ -52,6 +54,19 @@ Picture ShowTest::current() {
 Picture ShowTest::still(double t) {
   show_->drawStill(t);
   return current();
+}
+
+Picture ShowTest::added_by(texture*& layer, double t) {
+  texture* const real = layer;
+  layer = black;
+  const Picture without = still(t);
+  layer = real;
+  const Picture with = still(t);
+  std::vector<std::uint8_t> added(with.rgba().size());
+  for (size_t i = 0; i < added.size(); ++i) {
+    added[i] = static_cast<std::uint8_t>(std::max(0, with.rgba()[i] - without.rgba()[i]));
+  }
+  return Picture(added, with.width(), with.height());
 }
 
 Picture ShowTest::next(double t) {

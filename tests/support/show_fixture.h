@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "assets/texture.h"
 #include "shell/offline_show.h"
 
 namespace fixture {
@@ -57,6 +58,10 @@ class ShowTest : public ::testing::Test {
   // Only the frame of t, continuing from whatever was drawn last.
   static Picture next(double t);
   static Picture current();
+  // What one textured layer adds to the frame a live run presents at t: the
+  // frame drawn with it, less the frame drawn with its texture swapped for
+  // the black one (negative differences count as nothing).
+  static Picture added_by(texture*& layer, double t);
   static OfflineShow& show() { return *show_; }
 
  private:
