@@ -20,24 +20,25 @@ void scene_2_threshold(GLubyte* pixels, int count, int threshold) {
   }
 }
 
-void scene_2(float t) {
-  // The blob quad, the screen quad at depth 200, and texture coordinates over
-  // the whole texture: here they stand in for the shared screen window.
-  static const GLfloat tmpVertices[12] = {-100, 100, -50, 100, 100, -50, -100, -100, -50, 100, -100, -50};
-  static const GLfloat tmp2Vertices[12] = {-200, 300, -200, 200, 300, -200, -200, -300, -200, 200, -300, -200};
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wshadow"
-  static const GLfloat squareTextureCoords[8] = {0, 1, 1, 1, 0, 0, 1, 0};
-#pragma GCC diagnostic pop
+namespace {
 
-  // Pass 1: the blobs, added into the lower-left 128 x 128 pixels.
+// The blob quad, the screen quad at depth 200, and texture coordinates over
+// the whole texture, which this scene uses where others use the shared
+// window of a 320 x 480 picture.
+const GLfloat tmpVertices[12] = {-100, 100, -50, 100, 100, -50, -100, -100, -50, 100, -100, -50};
+const GLfloat tmp2Vertices[12] = {-200, 300, -200, 200, 300, -200, -200, -300, -200, 200, -300, -200};
+const GLfloat wholeTextureCoords[8] = {0, 1, 1, 1, 0, 0, 1, 0};
+
+}  // namespace
+
+void scene_2_blobs(float t) {
   glLoadIdentity();
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glBlendFunc(GL_ONE, GL_ONE);
   glEnable(GL_BLEND);
   glDisable(GL_DEPTH_TEST);
-  glTexCoordPointer(2, GL_FLOAT, 0, squareTextureCoords);
+  glTexCoordPointer(2, GL_FLOAT, 0, wholeTextureCoords);
   glVertexPointer(3, GL_FLOAT, 0, tmpVertices);
   splat->BindTexture();
   glViewport(0, 0, 128, 128);
@@ -51,15 +52,13 @@ void scene_2(float t) {
     glTranslatef(dx, dy, 0);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   }
-  glReadPixels(0, 0, 128, 128, GL_RGBA, GL_UNSIGNED_BYTE, metamap);
+}
 
-  // Pass 2: the threshold, which falls to 0 from 15 s so the blobs swallow
-  // the teal field.
-  const int k = t > 15 ? std::max(static_cast<int>(160 - 90 * (t - 15)), 0) : 160;
-  scene_2_threshold(metamap, 128 * 128, k);
+void scene_2_read_back() { glReadPixels(0, 0, 128, 128, GL_RGBA, GL_UNSIGNED_BYTE, metamap); }
 
-  // Pass 3: the thresholded picture over the whole screen, from a texture
-  // that lives for this frame only.
+int scene_2_threshold_at(float t) { return t > 15 ? std::max(static_cast<int>(160 - 90 * (t - 15)), 0) : 160; }
+
+void scene_2_show() {
   glDisable(GL_BLEND);
   GLuint frame_texture = 0;
   glGenTextures(1, &frame_texture);
@@ -70,7 +69,7 @@ void scene_2(float t) {
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glBindTexture(GL_TEXTURE_2D, frame_texture);
   glViewport(0, 0, 320, 480);
-  glTexCoordPointer(2, GL_FLOAT, 0, squareTextureCoords);
+  glTexCoordPointer(2, GL_FLOAT, 0, wholeTextureCoords);
   glVertexPointer(3, GL_FLOAT, 0, tmp2Vertices);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -78,4 +77,16 @@ void scene_2(float t) {
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   glDeleteTextures(1, &frame_texture);
   glEnable(GL_DEPTH_TEST);
+}
+
+void scene_2(float t) {
+  // Pass 1: the blobs, added into the lower-left 128 x 128 pixels, read back.
+  scene_2_blobs(t);
+  scene_2_read_back();
+  // Pass 2: the threshold, which falls to 0 from 15 s so the blobs swallow
+  // the teal field.
+  scene_2_threshold(metamap, 128 * 128, scene_2_threshold_at(t));
+  // Pass 3: the thresholded picture over the whole screen, from a texture
+  // that lives for this frame only.
+  scene_2_show();
 }
