@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/bundle.h"
@@ -12,6 +13,13 @@
 namespace {
 Mix_Music* gAVPlayer = nullptr;
 bool gEnabled = true;
+
+// The show ends with a plain exit from inside a frame; the mixer's thread is
+// stopped first so that nothing plays into a process being torn down.
+void close_audio_device() {
+  Mix_CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
 
 // The audio device: opened once; a device that cannot be opened leaves the
 // show silent with one warning.
@@ -26,6 +34,7 @@ bool open_audio_device() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
+  std::atexit(close_audio_device);
   return true;
 }
 }  // namespace
