@@ -19,6 +19,28 @@ class DrillOpening : public fixture::ShowTest {};
 
 const float* vertex(const GLfloat* table, int i) { return table + 3 * i; }
 
+bool power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+TEST_F(DrillOpening, TheSetUpLoadsTheWholeGeneratedBundle) {
+  // The 14 images of the set-up and the loading screen, each once, each with
+  // power-of-two sides; the full-screen pictures 512 x 512.
+  ASSERT_NE(texture::mLoadedTextures, nullptr);
+  EXPECT_EQ(texture::mLoadedTextures->size(), 15u);
+  for (const auto& [name, t] : *texture::mLoadedTextures) {
+    EXPECT_TRUE(power_of_two(t->width) && power_of_two(t->height)) << name;
+  }
+  for (const texture* t : {scene1_bg, scene1_logo, murelbg, korvane_final, credits}) {
+    EXPECT_EQ(t->width, 512);
+    EXPECT_EQ(t->height, 512);
+  }
+  for (const Mesh* m : {&drill_pipe_hi, &drill_pipe_lo, &drill_arm_connector, &drill_body, &hammer_left, &hammer_right,
+                        &drill_head, &wheel_small, &wheel_large, &murel, &cube, &treetrunk, &grass}) {
+    EXPECT_GT(m->vertexCount, 0);
+    EXPECT_EQ(m->vertexCount % 3, 0);
+  }
+  EXPECT_NE(metamap, nullptr);
+}
+
 TEST_F(DrillOpening, TheDiscIsSixteenSectorsAroundItsCentre) {
   EXPECT_EQ(vertex(circleVertice, 0)[2], -10);
   EXPECT_EQ(vertex(circleVertice, 1)[0], 0);
