@@ -320,6 +320,33 @@ TEST_F(Bundle, CreatureFarSideIsTheSeenSideUpsideDown) {
         << "row " << y;
 }
 
+TEST_F(Bundle, GlowCubeIsBrightTealWithAWhiteCore) {
+  // Drawn at 0.4 and rendered, faces added up, into its own glow: no dull
+  // part anywhere, the teal at full strength along the rims, a white core,
+  // and on average enough of every channel for the glow to be at its
+  // strongest, without the face washing out to grey.
+  const Decoded& cube = file("treetrunk_cube_textur.png");
+  double r = 0, g = 0, b = 0;
+  for (int y = 0; y < cube.height; ++y)
+    for (int x = 0; x < cube.width; ++x) {
+      const std::uint8_t* p = cube.at(x, y);
+      ASSERT_GE(std::max({p[0], p[1], p[2]}), 210) << "dull at " << x << ", " << y;
+      r += p[0], g += p[1], b += p[2];
+    }
+  const double n = static_cast<double>(cube.width) * cube.height;
+  EXPECT_GT(g / n, 240);
+  EXPECT_GT(b / n, 225);
+  EXPECT_GT(r / n, 120);
+  EXPECT_LT(r / n, 160) << "the face washes out towards grey";
+  const int h = cube.height / 2, far = cube.width - 41;
+  for (auto [x, y] : {std::pair{40, 40}, {far, 40}, {40, far}, {far, far}}) {
+    const std::uint8_t* p = cube.at(x, y);
+    EXPECT_GE(p[1], 250) << x << ", " << y;
+    EXPECT_LE(p[0], 60) << x << ", " << y;
+  }
+  EXPECT_GT(sum_of(cube.at(h, h)), 760);
+}
+
 TEST_F(Bundle, GrassLightIsBrightestUnderTheCube) {
   const Decoded& l = file("grass1.png");
   const int c = l.width / 2;

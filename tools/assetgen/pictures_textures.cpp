@@ -303,58 +303,54 @@ Image draw_mureltextur() {
 }
 
 Image draw_cube_texture() {
-  // Drawn at well under full brightness and also rendered for the glow, so
-  // the face is nearly white: a white-hot core in a teal rim.
+  // Every face shows the whole picture. The scene draws it at 0.4 of full
+  // brightness or less, where anything pale turns grey, so the rims are the
+  // teal at full strength (green at its maximum, red as low as the teal has
+  // it). The glow around the cube is a tiny render of it blurred over the
+  // screen, so the picture's average colour sets the glow's hue and
+  // strength; once the credits run, that render adds the front and back
+  // faces up, and with about half of full red on average the glow is then
+  // as strong as it gets in every channel. That red comes from a wide, soft
+  // white-hot core. A light line runs along the cube's edges, a pink line
+  // inside it.
   constexpr int kSide = 256;
+  constexpr Rgb kHotTeal{kTeal.r / kTeal.g, 1.0, kTeal.b / kTeal.g};
   Canvas canvas(kSide, kSide);
   cairo_t* cr = canvas.cr();
   const double c = kSide / 2.0;
-  cairo_pattern_t* core = cairo_pattern_create_radial(c, c, 0, c, c, c * 1.42);
+  cairo_pattern_t* core = cairo_pattern_create_radial(c, c, 0, c, c, c);
   add_stop(core, 0, kWhite);
-  add_stop(core, 0.45, {0.80, 1.0, 0.97});
-  add_stop(core, 1, kTeal);
+  add_stop(core, 0.25, kWhite);
+  add_stop(core, 0.5, {0.85, 1.0, 0.98});
+  add_stop(core, 0.72, mix(kHotTeal, kWhite, 0.45));
+  add_stop(core, 0.92, kHotTeal);
+  add_stop(core, 1, kHotTeal);
   cairo_set_source(cr, core);
   cairo_paint(cr);
   cairo_pattern_destroy(core);
 
-  auto rounded = [&](double inset, double radius) {
-    const double a = inset, b = kSide - inset;
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, b - radius, a + radius, radius, -kPi / 2, 0);
-    cairo_arc(cr, b - radius, b - radius, radius, 0, kPi / 2);
-    cairo_arc(cr, a + radius, b - radius, radius, kPi / 2, kPi);
-    cairo_arc(cr, a + radius, a + radius, radius, kPi, 3 * kPi / 2);
-    cairo_close_path(cr);
-  };
-  // Bright frame along the cube's edges.
-  rounded(6, 14);
-  cairo_set_line_width(cr, 12);
-  set_source(cr, kWhite);
-  cairo_stroke(cr);
-  // Pink and teal inner rims.
-  rounded(30, 22);
-  cairo_set_line_width(cr, 5);
-  set_source(cr, kPink);
-  cairo_stroke(cr);
-  rounded(46, 18);
-  cairo_set_line_width(cr, 2.5);
-  set_source(cr, kTeal);
-  cairo_stroke(cr);
-  // The light source: a white diamond with a soft halo.
-  auto diamond = [&](cairo_t* g, double r) {
-    cairo_move_to(g, c, c - r);
-    cairo_line_to(g, c + r, c);
-    cairo_line_to(g, c, c + r);
-    cairo_line_to(g, c - r, c);
-    cairo_close_path(g);
-  };
-  paint_glow(cr, kSide, kSide, kWhite, 1.0, 16, [&](cairo_t* g) {
-    diamond(g, 46);
+  // The edge line, softly haloed into the face.
+  const Rgb edge = mix(kHotTeal, kWhite, 0.6);
+  paint_glow(cr, kSide, kSide, edge, 0.7, 5, [&](cairo_t* g) {
+    cairo_rectangle(g, 0, 0, kSide, kSide);
+    cairo_rectangle(g, 5, kSide - 5, kSide - 10, 10 - kSide);
     cairo_fill(g);
   });
-  diamond(cr, 34);
-  set_source(cr, kWhite);
+  cairo_rectangle(cr, 0, 0, kSide, kSide);
+  cairo_rectangle(cr, 3, kSide - 3, kSide - 6, 6 - kSide);
+  set_source(cr, edge);
   cairo_fill(cr);
+  // The pink line, light enough not to read as a groove.
+  const double inset = 13, radius = 10, a = inset, b = kSide - inset;
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, b - radius, a + radius, radius, -kPi / 2, 0);
+  cairo_arc(cr, b - radius, b - radius, radius, 0, kPi / 2);
+  cairo_arc(cr, a + radius, b - radius, radius, kPi / 2, kPi);
+  cairo_arc(cr, a + radius, a + radius, radius, kPi, 3 * kPi / 2);
+  cairo_close_path(cr);
+  cairo_set_line_width(cr, 3);
+  set_source(cr, mix(kPink, kWhite, 0.35));
+  cairo_stroke(cr);
   return canvas.image(false);
 }
 
