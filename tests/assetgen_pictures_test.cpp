@@ -16,11 +16,13 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "meshes_models.h"
 #include "metaballs.h"
 #include "picture_mapping.h"
 #include "pictures.h"
@@ -246,6 +248,103 @@ TEST_F(Bundle, RepeatingTexturesMeetAtTheirSeams) {
   EXPECT_LT(seam(file("treetrunk_textur.png"), true), 24) << "around the trunk";
   EXPECT_LT(seam(file("mureltextur.png"), false), 24) << "around the body";
   EXPECT_LT(seam(file("murelbg.png"), true), 24) << "along the scroll";
+}
+
+// ---- The creature's texture against the creature's own mesh.
+
+// The mesh's texture coordinates that do not lie on a body ring (rings, and
+// the tail fan, take t = k / 24): the eye domes in the head, the fins along
+// the back and the belly.
+std::vector<std::array<double, 2>> off_ring_uvs() {
+  std::vector<std::array<double, 2>> out;
+  std::istringstream in(assetgen::mesh::build_murel().to_obj("creature"));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("vt ", 0) != 0) continue;
+    std::istringstream words(line.substr(3));
+    double s = 0, t = 0;
+    words >> s >> t;
+    if (std::fabs(t * 24 - std::round(t * 24)) > 1e-3) out.push_back({s, t});
+  }
+  return out;
+}
+
+const std::uint8_t* texel_at(const Decoded& d, double s, double t) {
+  return d.at(std::clamp(static_cast<int>(s * d.width), 0, d.width - 1),
+              std::clamp(static_cast<int>(t * d.height), 0, d.height - 1));
+}
+int sum_of(const std::uint8_t* p) { return p[0] + p[1] + p[2]; }
+
+TEST_F(Bundle, CreatureEyesMouthAndFinsSitWhereTheMeshTakesThem) {
+  const Decoded& tex = file("mureltextur.png");
+  const auto uvs = off_ring_uvs();
+  // Each eye dome: every corner shows the painted eye, all greys between
+  // white and black (the hood and the body around it are strongly coloured),
+  // with both white and black among them.
+  for (bool seen : {true, false}) {
+    int white = 0, black = 0, corners = 0;
+    for (const auto& [s, t] : uvs) {
+      if (s < 0.85 || (t < 0.5) != seen) continue;
+      const std::uint8_t* p = texel_at(tex, s, t);
+      ++corners;
+      white += sum_of(p) > 690;
+      black += sum_of(p) < 90;
+      EXPECT_LT(std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}), 40)
+          << "eye dome at " << s << ", " << t << " shows " << int{p[0]} << " " << int{p[1]} << " " << int{p[2]};
+    }
+    EXPECT_GT(corners, 20);
+    EXPECT_GT(white, corners / 5) << (seen ? "seen" : "far") << " eye";
+    EXPECT_GT(black, corners / 10) << (seen ? "seen" : "far") << " eye";
+  }
+  // The mouth: a dark line on the jaw towards the snout, on both sides.
+  for (double t : {0.29, 0.71}) {
+    for (double s : {0.965, 0.975, 0.985}) EXPECT_LT(sum_of(texel_at(tex, s, t)), 120) << s << ", " << t;
+    EXPECT_GT(sum_of(texel_at(tex, 0.975, t < 0.5 ? t + 0.04 : t - 0.04)), 300) << "below the mouth";
+  }
+  // The fins wear pink and magenta, not the body's teal.
+  int fins = 0;
+  for (const auto& [s, t] : uvs) {
+    const bool dorsal = std::min(t, 1 - t) < 0.05 && s < 0.75, ventral = std::fabs(t - 0.5) < 0.05 && s < 0.43;
+    if (!dorsal && !ventral) continue;
+    const std::uint8_t* p = texel_at(tex, s, t);
+    ++fins;
+    EXPECT_GT(p[0], p[1] + 40) << "fin at " << s << ", " << t;
+  }
+  EXPECT_GT(fins, 200);
+}
+
+TEST_F(Bundle, CreatureFarSideIsTheSeenSideUpsideDown) {
+  const Decoded& tex = file("mureltextur.png");
+  for (int y = 0; y < tex.height / 2; ++y)
+    ASSERT_EQ(0, std::memcmp(tex.at(0, y), tex.at(0, tex.height - 1 - y), static_cast<std::size_t>(tex.width) * 4))
+        << "row " << y;
+}
+
+TEST_F(Bundle, GlowCubeIsBrightTealWithAWhiteCore) {
+  // Drawn at 0.4 and rendered, faces added up, into its own glow: no dull
+  // part anywhere, the teal at full strength along the rims, a white core,
+  // and on average enough of every channel for the glow to be at its
+  // strongest, without the face washing out to grey.
+  const Decoded& cube = file("treetrunk_cube_textur.png");
+  double r = 0, g = 0, b = 0;
+  for (int y = 0; y < cube.height; ++y)
+    for (int x = 0; x < cube.width; ++x) {
+      const std::uint8_t* p = cube.at(x, y);
+      ASSERT_GE(std::max({p[0], p[1], p[2]}), 210) << "dull at " << x << ", " << y;
+      r += p[0], g += p[1], b += p[2];
+    }
+  const double n = static_cast<double>(cube.width) * cube.height;
+  EXPECT_GT(g / n, 240);
+  EXPECT_GT(b / n, 225);
+  EXPECT_GT(r / n, 120);
+  EXPECT_LT(r / n, 160) << "the face washes out towards grey";
+  const int h = cube.height / 2, far = cube.width - 41;
+  for (auto [x, y] : {std::pair{40, 40}, {far, 40}, {40, far}, {far, far}}) {
+    const std::uint8_t* p = cube.at(x, y);
+    EXPECT_GE(p[1], 250) << x << ", " << y;
+    EXPECT_LE(p[0], 60) << x << ", " << y;
+  }
+  EXPECT_GT(sum_of(cube.at(h, h)), 760);
 }
 
 TEST_F(Bundle, GrassLightIsBrightestUnderTheCube) {

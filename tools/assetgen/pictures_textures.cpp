@@ -1,8 +1,9 @@
 // Textures for the meshes and the sprites. Each is painted in the UV layout
 // its mesh uses:
 // - mureltextur: s along the body from the tail (0) to the head (1), t once
-//   around it: t = 0 (and 1) along the back, 0.5 along the belly, the flanks
-//   at 0.25 and 0.75.
+//   around it: t = 0 (and 1) along the back, 0.5 along the belly, the flank
+//   the viewer sees at 0.25 and the far one at 0.75; eyes, mouth and fins
+//   where the creature's mesh puts them.
 // - treetrunk_textur: s once around the trunk (it tiles across), t along the
 //   height with t = 0 at the top.
 // - treetrunk_cube_textur: the whole texture on every face.
@@ -85,169 +86,271 @@ Image draw_bubble() {
 }
 
 Image draw_mureltextur() {
-  constexpr int kW = 512, kH = 256;
-  Canvas canvas(kW, kH);
+  // Where the creature's mesh takes its texture: s (columns) from the tail tip
+  // to the snout, t (rows) once around from the back line through the seen
+  // +z flank (0.25) to the belly (0.5) and on round the far flank. Only the
+  // seen half (rows 0..127) is painted; the far half is its mirror image,
+  // which puts the far side upside down, as the layout wants it.
+  constexpr int kW = 512, kH = 256, kHalf = kH / 2;
+  auto col = [](double s) { return s * kW; };
+  auto row = [](double t) { return t * kH; };
+  // The mesh's features, in (s, t) on the seen side.
+  constexpr double kEyeS = 0.9, kEyeT = 0.19;
+  constexpr double kMouthFrom = 0.95, kMouthT = 0.29;
+  constexpr double kDorsalEnd = 0.8, kVentralEnd = 0.48;  // the fins run from the tail up to these
+  constexpr double kFinTip = 0.01, kFinRoot = 0.04;       // rows beside the back and belly lines
+  constexpr double kTailFin = 0.02;                       // the tail fan's columns
+  constexpr double kCollar = 0.835;                       // where the head begins
+
+  Canvas canvas(kW, kHalf);
   cairo_t* cr = canvas.cr();
 
-  // Colour around the body: dark teal back, bright teal flanks, pale pink belly.
+  // Colour around the body: dark teal back, bright teal flank, pale pink belly.
   {
-    cairo_surface_t* s = canvas.surface();
-    cairo_surface_flush(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
+    cairo_surface_t* surface = canvas.surface();
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
     const Rgb back{0.02, 0.22, 0.30}, flank = kTeal, belly{1.0, 0.88, 0.94};
-    for (int y = 0; y < kH; ++y) {
+    for (int y = 0; y < kHalf; ++y) {
       const double t = (y + 0.5) / kH;
       const double around = std::cos(2 * kPi * t);  // 1 on the back, -1 on the belly
       const Rgb base = around > 0 ? mix(flank, back, smoothstep(0.0, 0.9, around))
                                   : mix(flank, belly, smoothstep(0.15, 0.85, -around));
-      auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+      auto* line = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
       for (int x = 0; x < kW; ++x) {
-        const double n = fractal_noise(x / 16.0, t * 16, 3, 3, 0, 16);
-        const double k = 0.88 + 0.24 * n;
-        row[x] = 0xff000000u | (std::uint32_t{byte(base.r * k)} << 16) | (std::uint32_t{byte(base.g * k)} << 8) |
-                 byte(base.b * k);
+        const double k = 0.88 + 0.24 * fractal_noise(x / 16.0, t * 16, 3, 3, 0, 16);
+        line[x] = 0xff000000u | (std::uint32_t{byte(base.r * k)} << 16) | (std::uint32_t{byte(base.g * k)} << 8) |
+                  byte(base.b * k);
       }
     }
-    cairo_surface_mark_dirty(s);
+    cairo_surface_mark_dirty(surface);
   }
 
-  // Bold magenta chevron bands around the body, edged in black, closer
-  // together towards the tail; the flanks lead the back and belly, so the
-  // chevrons point to the head.
-  const int kBands = 9;
-  for (int b = 0; b < kBands; ++b) {
-    const double f = (b + 0.5) / kBands;
-    const double x0 = 40 + f * 395 + 20 * f * f;
-    const double width = 10 + 14 * f;
-    auto band_edge = [&](double offset, double t) {
-      const double lead = 22 * std::pow(std::sin(2 * kPi * t), 2);
-      return x0 + offset + lead;
+  // A band round the body at s = centre: its edges lead on the flank, so the
+  // bands point to the head; outlined in black.
+  auto band = [&](double centre, double width, double lead, Rgb c) {
+    auto edge = [&](double offset, double y) {
+      return col(centre) + offset + lead * std::pow(std::sin(2 * kPi * y / kH), 2);
     };
     for (int pass = 0; pass < 2; ++pass) {
       const double grow = pass == 0 ? 3.0 : 0.0;
       cairo_new_path(cr);
-      for (int y = 0; y <= kH; y += 2) cairo_line_to(cr, band_edge(-width / 2 - grow, y / double(kH)), y);
-      for (int y = kH; y >= 0; y -= 2) cairo_line_to(cr, band_edge(width / 2 + grow, y / double(kH)), y);
+      for (int y = 0; y <= kHalf; y += 2) cairo_line_to(cr, edge(-width / 2 - grow, y), y);
+      for (int y = kHalf; y >= 0; y -= 2) cairo_line_to(cr, edge(width / 2 + grow, y), y);
       cairo_close_path(cr);
-      set_source(cr, pass == 0 ? kBlack : kMagenta);
+      set_source(cr, pass == 0 ? kBlack : c);
       cairo_fill(cr);
     }
+  };
+  // Bold magenta chevrons along the body, closer and thinner towards the tail.
+  constexpr int kBands = 8;
+  for (int b = 0; b < kBands; ++b) {
+    const double f = (b + 0.5) / kBands;
+    band(0.085 + 0.66 * f + 0.03 * f * f, 10 + 12 * f, 10 + 12 * f, kMagenta);
   }
-
-  // Black spots along both flanks between the bands.
-  for (int i = 0; i < 26; ++i) {
-    const double x = 60 + i * 15.5 + 6 * hash01(i, 0, 5);
-    for (double flank : {0.25, 0.75}) {
-      const double y = flank * kH + (hash01(i, flank > 0.5 ? 2 : 1, 5) - 0.5) * 38;
-      const double r = 2.5 + 3.5 * hash01(i, 3, 5) * (0.4 + x / kW);
-      cairo_arc(cr, x, y, r, 0, 2 * kPi);
-      set_source(cr, kBlack, 0.85);
-      cairo_fill(cr);
-    }
-  }
-
-  // A white line down the middle of the back (t = 0 and t = 1 meet there).
-  for (double y : {0.0, double(kH)}) {
-    cairo_rectangle(cr, 24, y - 2, kW - 60, 4);
-  }
-  set_source(cr, kWhite, 0.9);
-  cairo_fill(cr);
-
-  // The tail fin: fine pink rays fading into the body.
-  cairo_pattern_t* fin = cairo_pattern_create_linear(0, 0, 48, 0);
-  add_stop(fin, 0, kPink, 1);
-  add_stop(fin, 1, kPink, 0);
-  cairo_rectangle(cr, 0, 0, 48, kH);
-  cairo_set_source(cr, fin);
-  cairo_fill(cr);
-  cairo_pattern_destroy(fin);
-  for (int i = 0; i < 16; ++i) {
-    const double y = (i + 0.5) * kH / 16.0;
-    cairo_move_to(cr, 0, y);
-    cairo_line_to(cr, 40, y);
-  }
-  set_source(cr, kMagenta, 0.8);
-  cairo_set_line_width(cr, 1.5);
-  cairo_stroke(cr);
-
-  // The head: a magenta cap and an eye on each flank.
-  cairo_pattern_t* cap = cairo_pattern_create_linear(kW - 60, 0, kW, 0);
-  add_stop(cap, 0, kMagenta, 0);
-  add_stop(cap, 0.4, kMagenta, 0.9);
-  add_stop(cap, 1, {0.4, 0.0, 0.3}, 1);
-  cairo_rectangle(cr, kW - 60, 0, 60, kH);
-  cairo_set_source(cr, cap);
-  cairo_fill(cr);
-  cairo_pattern_destroy(cap);
-  for (double flank : {0.25, 0.75}) {
-    const double ex = kW - 30, ey = flank * kH;
-    cairo_arc(cr, ex, ey, 11, 0, 2 * kPi);
-    set_source(cr, kWhite);
+  // Black spots along the flank between the bands, none on the head.
+  for (int i = 0; i < 24; ++i) {
+    const double x = 50 + i * 15.5 + 6 * hash01(i, 0, 5);
+    const double y = row(0.25) + (hash01(i, 1, 5) - 0.5) * 38;
+    const double r = 2.5 + 3.5 * hash01(i, 3, 5) * (0.4 + x / kW);
+    cairo_arc(cr, x, y, r, 0, 2 * kPi);
+    set_source(cr, kBlack, 0.85);
     cairo_fill(cr);
-    cairo_arc(cr, ex + 2, ey, 6.5, 0, 2 * kPi);
+  }
+
+  // The fins wear the rows from the body line (their tip) to a few rows off
+  // it (their root): pink at the edge, magenta at the root, with dark rays
+  // leaning back; each fades out where its fin ends.
+  auto fin = [&](double line_t, double toward, double end_s) {
+    const double edge = row(line_t), root = row(line_t + toward * (kFinRoot + 0.006));
+    cairo_pattern_t* g = cairo_pattern_create_linear(0, edge, 0, root);
+    add_stop(g, 0, mix(kPink, kWhite, 0.5));
+    add_stop(g, row(kFinTip) / std::fabs(root - edge), kPink);
+    add_stop(g, 0.8, kMagenta);
+    add_stop(g, 1, kMagenta, 0);
+    cairo_pattern_t* mask = cairo_pattern_create_linear(col(end_s - 0.05), 0, col(end_s), 0);
+    add_stop(mask, 0, kWhite, 1);
+    add_stop(mask, 1, kWhite, 0);
+    cairo_rectangle(cr, 0, std::min(edge, root), col(end_s), std::fabs(root - edge));
+    cairo_clip(cr);
+    cairo_push_group(cr);
+    cairo_set_source(cr, g);
+    cairo_paint(cr);
+    for (double x = 6; x < col(end_s); x += 9) {
+      cairo_move_to(cr, x, root);
+      cairo_line_to(cr, x - 3, edge);
+    }
+    set_source(cr, {0.45, 0.0, 0.30}, 0.35);
+    cairo_set_line_width(cr, 1.5);
+    cairo_stroke(cr);
+    cairo_pop_group_to_source(cr);
+    cairo_mask(cr, mask);
+    cairo_reset_clip(cr);
+    cairo_pattern_destroy(mask);
+    cairo_pattern_destroy(g);
+  };
+  fin(0.0, +1, kDorsalEnd);
+  fin(0.5, -1, kVentralEnd);
+
+  // The tail fan takes the first columns, each row a ray from its hub (at
+  // s = kTailFin, on the flank) to its rim (s = 0): pink rays fading into
+  // the body.
+  {
+    cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, col(0.07), 0);
+    add_stop(g, 0, mix(kPink, kWhite, 0.4));
+    add_stop(g, kTailFin / 0.07, kPink);
+    add_stop(g, 0.6, kMagenta, 0.7);
+    add_stop(g, 1, kMagenta, 0);
+    cairo_rectangle(cr, 0, 0, col(0.07), kHalf);
+    cairo_set_source(cr, g);
+    cairo_fill(cr);
+    cairo_pattern_destroy(g);
+    for (int i = 0; i < 9; ++i) {
+      const double y = (i + 0.5) * kHalf / 9.0;
+      cairo_move_to(cr, 0, y);
+      cairo_line_to(cr, col(0.05), y);
+    }
+    set_source(cr, {0.45, 0.0, 0.30}, 0.7);
+    cairo_set_line_width(cr, 1.5);
+    cairo_stroke(cr);
+  }
+
+  // The head: a magenta collar where it meets the body and a magenta hood
+  // over the crown, round the eye and down to just above the mouth, both
+  // edged in black; the jaw below keeps the body's colours.
+  band(kCollar, 14, 8, kMagenta);
+  {
+    const double x0 = col(kCollar) + 4, low = row(kMouthT - 0.035);
+    auto hood = [&](double grow) {
+      cairo_new_path(cr);
+      cairo_move_to(cr, x0 - grow, 0);
+      cairo_line_to(cr, kW, 0);
+      cairo_line_to(cr, kW, low + grow);
+      cairo_curve_to(cr, col(0.95), low + grow, col(0.90), low + 3 + grow, x0 + 10, low + 8 + grow);
+      cairo_curve_to(cr, x0 + 2, low + 10 + grow, x0 - grow, low, x0 - grow, 0);
+      cairo_close_path(cr);
+    };
+    hood(2.5);
     set_source(cr, kBlack);
     cairo_fill(cr);
-    cairo_arc(cr, ex + 4, ey - 3, 2, 0, 2 * kPi);
+    hood(0);
+    cairo_pattern_t* g = cairo_pattern_create_linear(x0, 0, kW, 0);
+    add_stop(g, 0, kMagenta);
+    add_stop(g, 0.7, kMagenta);
+    add_stop(g, 1, {0.55, 0.05, 0.40});
+    cairo_set_source(cr, g);
+    cairo_fill(cr);
+    cairo_pattern_destroy(g);
+  }
+
+  // The mouth from its corner to the snout tip, where the rows meet: a dark
+  // line on a pale lip, turned up at the corner.
+  {
+    const double y = row(kMouthT), x0 = col(kMouthFrom);
+    auto mouth = [&] {
+      cairo_new_path(cr);
+      cairo_move_to(cr, x0, y - 4);
+      cairo_curve_to(cr, x0 + 5, y, x0 + 12, y + 1, kW, y + 1);
+    };
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    mouth();
+    set_source(cr, mix(kPink, kWhite, 0.5));
+    cairo_set_line_width(cr, 8);
+    cairo_stroke(cr);
+    mouth();
+    set_source(cr, {0.12, 0.0, 0.08});
+    cairo_set_line_width(cr, 4);
+    cairo_stroke(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+  }
+
+  // The eye, centred on the patch its dome takes (0.9 +- 0.014 in s, 0.19
+  // +- 0.045 in t) and a little larger, so that it rims the dome on the body
+  // too: a black rim, white, and a pupil over the dome's crown.
+  {
+    const double ex = col(kEyeS), ey = row(kEyeT);
+    auto ellipse = [&](double cx, double cy, double rx, double ry) {
+      cairo_save(cr);
+      cairo_translate(cr, cx, cy);
+      cairo_scale(cr, rx, ry);
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, 0, 0, 1, 0, 2 * kPi);
+      cairo_restore(cr);
+    };
+    ellipse(ex, ey, 13, 15);
+    set_source(cr, kBlack);
+    cairo_fill(cr);
+    ellipse(ex, ey, 10.5, 12.5);
+    set_source(cr, kWhite);
+    cairo_fill(cr);
+    ellipse(ex + 2, ey, 6, 7);
+    set_source(cr, kBlack);
+    cairo_fill(cr);
+    ellipse(ex + 4, ey - 3, 2, 2.2);
     set_source(cr, kWhite);
     cairo_fill(cr);
   }
-  return canvas.image(false);
+
+  // The far half: the seen half mirrored about the belly line.
+  const Image half = canvas.image(false);
+  Image img(kW, kH, false);
+  for (int y = 0; y < kHalf; ++y) {
+    std::copy_n(half.at(0, y), kW * 4, img.at(0, y));
+    std::copy_n(half.at(0, y), kW * 4, img.at(0, kH - 1 - y));
+  }
+  return img;
 }
 
 Image draw_cube_texture() {
-  // Drawn at well under full brightness and also rendered for the glow, so
-  // the face is nearly white: a white-hot core in a teal rim.
+  // Every face shows the whole picture. The scene draws it at 0.4 of full
+  // brightness or less, where anything pale turns grey, so the rims are the
+  // teal at full strength (green at its maximum, red as low as the teal has
+  // it). The glow around the cube is a tiny render of it blurred over the
+  // screen, so the picture's average colour sets the glow's hue and
+  // strength; once the credits run, that render adds the front and back
+  // faces up, and with about half of full red on average the glow is then
+  // as strong as it gets in every channel. That red comes from a wide, soft
+  // white-hot core. A light line runs along the cube's edges, a pink line
+  // inside it.
   constexpr int kSide = 256;
+  constexpr Rgb kHotTeal{kTeal.r / kTeal.g, 1.0, kTeal.b / kTeal.g};
   Canvas canvas(kSide, kSide);
   cairo_t* cr = canvas.cr();
   const double c = kSide / 2.0;
-  cairo_pattern_t* core = cairo_pattern_create_radial(c, c, 0, c, c, c * 1.42);
+  cairo_pattern_t* core = cairo_pattern_create_radial(c, c, 0, c, c, c);
   add_stop(core, 0, kWhite);
-  add_stop(core, 0.45, {0.80, 1.0, 0.97});
-  add_stop(core, 1, kTeal);
+  add_stop(core, 0.25, kWhite);
+  add_stop(core, 0.5, {0.85, 1.0, 0.98});
+  add_stop(core, 0.72, mix(kHotTeal, kWhite, 0.45));
+  add_stop(core, 0.92, kHotTeal);
+  add_stop(core, 1, kHotTeal);
   cairo_set_source(cr, core);
   cairo_paint(cr);
   cairo_pattern_destroy(core);
 
-  auto rounded = [&](double inset, double radius) {
-    const double a = inset, b = kSide - inset;
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, b - radius, a + radius, radius, -kPi / 2, 0);
-    cairo_arc(cr, b - radius, b - radius, radius, 0, kPi / 2);
-    cairo_arc(cr, a + radius, b - radius, radius, kPi / 2, kPi);
-    cairo_arc(cr, a + radius, a + radius, radius, kPi, 3 * kPi / 2);
-    cairo_close_path(cr);
-  };
-  // Bright frame along the cube's edges.
-  rounded(6, 14);
-  cairo_set_line_width(cr, 12);
-  set_source(cr, kWhite);
-  cairo_stroke(cr);
-  // Pink and teal inner rims.
-  rounded(30, 22);
-  cairo_set_line_width(cr, 5);
-  set_source(cr, kPink);
-  cairo_stroke(cr);
-  rounded(46, 18);
-  cairo_set_line_width(cr, 2.5);
-  set_source(cr, kTeal);
-  cairo_stroke(cr);
-  // The light source: a white diamond with a soft halo.
-  auto diamond = [&](cairo_t* g, double r) {
-    cairo_move_to(g, c, c - r);
-    cairo_line_to(g, c + r, c);
-    cairo_line_to(g, c, c + r);
-    cairo_line_to(g, c - r, c);
-    cairo_close_path(g);
-  };
-  paint_glow(cr, kSide, kSide, kWhite, 1.0, 16, [&](cairo_t* g) {
-    diamond(g, 46);
+  // The edge line, softly haloed into the face.
+  const Rgb edge = mix(kHotTeal, kWhite, 0.6);
+  paint_glow(cr, kSide, kSide, edge, 0.7, 5, [&](cairo_t* g) {
+    cairo_rectangle(g, 0, 0, kSide, kSide);
+    cairo_rectangle(g, 5, kSide - 5, kSide - 10, 10 - kSide);
     cairo_fill(g);
   });
-  diamond(cr, 34);
-  set_source(cr, kWhite);
+  cairo_rectangle(cr, 0, 0, kSide, kSide);
+  cairo_rectangle(cr, 3, kSide - 3, kSide - 6, 6 - kSide);
+  set_source(cr, edge);
   cairo_fill(cr);
+  // The pink line, light enough not to read as a groove.
+  const double inset = 13, radius = 10, a = inset, b = kSide - inset;
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, b - radius, a + radius, radius, -kPi / 2, 0);
+  cairo_arc(cr, b - radius, b - radius, radius, 0, kPi / 2);
+  cairo_arc(cr, a + radius, b - radius, radius, kPi / 2, kPi);
+  cairo_arc(cr, a + radius, a + radius, radius, kPi, 3 * kPi / 2);
+  cairo_close_path(cr);
+  cairo_set_line_width(cr, 3);
+  set_source(cr, mix(kPink, kWhite, 0.35));
+  cairo_stroke(cr);
   return canvas.image(false);
 }
 
