@@ -68,7 +68,9 @@ TEST_F(ClosingScenes, TheGlowTrailsTheCubeByOneFrame) {
   const Picture live = still(165);
   still(150);
   const Picture skipped = next(165);
-  EXPECT_GT(live.difference(skipped), 0.05);
+  int changed = 0;
+  for (size_t i = 0; i < live.rgba().size(); ++i) changed += live.rgba()[i] != skipped.rgba()[i];
+  EXPECT_GT(changed, 100);
 }
 
 TEST_F(ClosingScenes, TheCameraCutsAtElevenSeconds) {
