@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/eagl.h"
 #include "platform/frame.h"
 #include "platform/png.h"

@@ -94,14 +94,7 @@ TEST_F(ClosingScenes, TheCameraCutsAtElevenSeconds) {
 
 TEST_F(ClosingScenes, SceneFourHandsItsStateToTheClosingPicture) {
   still(179.99);
-  GLint fb = -1;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &fb);
-  EXPECT_EQ(fb, 0);
-  GLint viewport[4] = {};
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 10);
-  EXPECT_EQ(viewport[3], 15);
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  fixture::expect_glow_pass_end_state();
   GLint func = 0;
   glGetIntegerv(GL_DEPTH_FUNC, &func);
   EXPECT_EQ(func, GL_LEQUAL);

@@ -88,14 +88,7 @@ TEST_F(GlowPass, WritesItsLevelAndTheSmallerOnesOnly) {
 TEST_F(GlowPass, LeavesFramebufferZeroTheLastViewportDepthTestOnAndIdentity) {
   glDisable(GL_DEPTH_TEST);
   downsample(draw_red, 0, 4);
-  GLint fb = -1;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &fb);
-  EXPECT_EQ(fb, 0);
-  GLint viewport[4] = {};
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 10);
-  EXPECT_EQ(viewport[3], 15);
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  fixture::expect_glow_pass_end_state();
   GLfloat m[16] = {};
   glGetFloatv(GL_MODELVIEW_MATRIX, m);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], i % 5 == 0 ? 1.0f : 0.0f);

@@ -44,7 +44,6 @@ class NullSink final : public FrameSink {
 class CaptureSink final : public FrameSink {
  public:
   void present(const Frame& frame) override;
-  bool has_frame() const { return presented_ > 0; }
   long presented() const { return presented_; }
   int width() const { return width_; }
   int height() const { return height_; }

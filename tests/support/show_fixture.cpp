@@ -10,6 +10,17 @@ namespace fixture {
 
 std::unique_ptr<OfflineShow> ShowTest::show_;
 
+void expect_glow_pass_end_state() {
+  GLint fb = -1;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &fb);
+  EXPECT_EQ(fb, 0);
+  GLint viewport[4] = {};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 10);
+  EXPECT_EQ(viewport[3], 15);
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+}
+
 Colour Picture::at(int x, int y) const {
   const std::uint8_t* p = &px_[(static_cast<size_t>(y) * width_ + x) * 4];
   return {p[0], p[1], p[2]};

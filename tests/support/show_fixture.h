@@ -48,6 +48,10 @@ class Picture {
   int height_ = 0;
 };
 
+// What every glow pass leaves: framebuffer 0, level 5's 10 x 15 viewport,
+// the depth test on.
+void expect_glow_pass_end_state();
+
 class ShowTest : public ::testing::Test {
  public:
   static void SetUpTestSuite();
