@@ -11,6 +11,7 @@
 #include "platform/frame.h"
 #include "platform/png.h"
 #include "platform/run_loop.h"
+#include "platform/signals.h"
 #include "platform/window.h"
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
@@ -19,6 +20,19 @@ int report_failure(const std::string& message, int status) {
   std::fprintf(stderr, "velmora: %s\n", message.c_str());
   return status;
 }
+
+namespace {
+
+// A command stopped by SIGINT, SIGTERM or SIGHUP ends with 128 + the signal.
+int report_stop() { return report_failure(platform::stop_description(), platform::stop_status()); }
+
+// An offline show that could not start: stopped on the way, or no GL.
+int report_not_ready() {
+  if (platform::stop_signal() != 0) return report_stop();
+  return report_failure("cannot create an OpenGL ES 1.1 context");
+}
+
+}  // namespace
 
 int play_show(const PlayOptions& o) {
   set_start_offset(o.from);
@@ -38,22 +52,23 @@ int play_show(const PlayOptions& o) {
   MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get());
   if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
   ui.launch();
-  return platform::NSRunLoop::mainRunLoop().run();
+  const int status = platform::NSRunLoop::mainRunLoop().run();
+  return platform::stop_signal() != 0 ? report_stop() : status;
 }
 
 int write_still(const StillOptions& o) {
   OfflineShow show;
-  if (!show.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+  if (!show.ready()) return report_not_ready();
   show.drawStill(o.at);
   const auto orientation = o.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
   const platform::CaptureSink& frame = show.frame();
   const int w = platform::oriented_width(frame.width(), frame.height(), orientation);
   const int h = platform::oriented_height(frame.width(), frame.height(), orientation);
   std::string error;
-  if (!platform::writePng(o.out, w, h, show.picture(orientation).data(), &error)) {
-    return report_failure(o.out + ": " + error);
-  }
-  return 0;
+  const bool written = platform::writePng(o.out, w, h, show.picture(orientation).data(), &error);
+  // A stop signal during the write has already removed the unfinished file.
+  if (platform::stop_signal() != 0) return report_stop();
+  return written ? 0 : report_failure(error);
 }
 
 namespace {
@@ -102,7 +117,7 @@ void print_row(const char* name, const Stats& s) {
 int run_bench(const BenchOptions& o) {
   if (o.to < o.from) return report_failure("--to must not come before --from", 2);
   OfflineShow show;
-  if (!show.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+  if (!show.ready()) return report_not_ready();
 
   // Every frame at 60 frames a second of demo time, each timed on the real
   // clock from the timer's call to the end of the presentation.
@@ -115,6 +130,7 @@ int run_bench(const BenchOptions& o) {
                platform::gl_description());
   const auto began = std::chrono::steady_clock::now();
   for (long n = first; n <= last; ++n) {
+    if (platform::stop_signal() != 0) return report_stop();
     const double t = static_cast<double>(n) / 60;
     const auto t0 = std::chrono::steady_clock::now();
     show.drawFrame(t);

@@ -2,12 +2,16 @@
 // it to a picture.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "command_line.h"
 #include "commands.h"
 #include "platform/bundle.h"
+#include "platform/signals.h"
 
 #ifndef VELMORA_VERSION
 #define VELMORA_VERSION "0"
@@ -35,9 +39,40 @@ std::string find_bundle(const std::string& requested, std::string* error) {
   return found;
 }
 
+// A picture file name: "-" (standard output), a name ending in ".png", or a
+// FIFO or device that is there already (/dev/stdout, a pipe).
+CLI::Validator PngName() {
+  return CLI::Validator(
+      [](std::string& value) -> std::string {
+        if (value == "-") return {};
+        if (value.empty()) return "a file name is needed";
+        std::error_code ec;
+        const auto status = std::filesystem::status(value, ec);
+        if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+            !std::filesystem::is_directory(status)) {
+          return {};
+        }
+        if (value.size() < 5 || value.compare(value.size() - 4, 4, ".png") != 0) {
+          return value + " does not end in .png (velmora writes PNG pictures)";
+        }
+        return {};
+      },
+      "FILE.png");
+}
+
+// Output the command could not write (a full disk, a closed pipe) is a failure.
+int finish_output(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    return report_failure(std::string("standard output: ") + std::strerror(errno));
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::install_stop_handlers(platform::OnStop::Finish);
+
   std::string assets;
   PlayOptions play;
   StillOptions still;
@@ -49,47 +84,70 @@ int main(int argc, char** argv) {
       "velmora"};
   app.set_version_flag("--version", std::string("velmora ") + VELMORA_VERSION);
   app.require_subcommand(0, 1);
-  const auto range = CLI::Range(0.0, kShowEnd);
+  const auto moment = Moment(kShowEnd);
 
   auto add_assets = [&](CLI::App* cmd) {
     cmd->add_option("--assets", assets, "Directory holding the show's files (default: the bundle beside the program)")
         ->type_name("DIR");
   };
-  add_assets(&app);
-  app.add_option("--from", play.from, "Start at this second of the show, music included")
-      ->check(range)
-      ->type_name("SECONDS");
-  app.add_flag("--headless", play.headless, "Play in real time without a window");
-  app.add_flag("--portrait", play.portrait, "Show the phone's portrait screen as it stands instead of turned sideways");
-  app.add_option("--scale", play.scale, "Window size as a whole multiple of the picture (default: the largest that fits)")
-      ->check(CLI::Range(1, 16))
-      ->type_name("N");
-  app.add_flag("--fullscreen", play.fullscreen, "Start full screen");
+  // The play options belong to the program itself (play is the default
+  // command) and to `play`, so that `velmora play --help` lists them too.
+  auto add_play_options = [&](CLI::App* cmd) {
+    add_assets(cmd);
+    cmd->add_option("--from", play.from, "Start at this moment of the show, music included")
+        ->transform(moment)
+        ->type_name("SECONDS|M:SS");
+    cmd->add_flag("--headless", play.headless, "Play in real time without a window");
+    cmd->add_flag("--portrait", play.portrait,
+                  "Show the phone's portrait screen as it stands instead of turned sideways");
+    cmd->add_option("--scale", play.scale,
+                    "Window size as a whole multiple of the picture (default: the largest that fits)")
+        ->check(CLI::Range(1, 16))
+        ->type_name("N");
+    cmd->add_flag("--fullscreen", play.fullscreen, "Start full screen");
+  };
+  add_play_options(&app);
 
-  CLI::App* play_cmd = app.add_subcommand("play", "Play the show (the default command); takes the options above");
-  play_cmd->fallthrough();
+  CLI::App* play_cmd = app.add_subcommand("play", "Play the show (the default command)");
+  add_play_options(play_cmd);
 
   CLI::App* still_cmd = app.add_subcommand("still", "Render the frame the show presents at one moment to a PNG picture");
-  still_cmd->add_option("--at", still.at, "The moment, in seconds of the show")->required()->check(range)->type_name("SECONDS");
-  still_cmd->add_option("--out", still.out, "The PNG file to write")->required()->type_name("FILE.png");
+  still_cmd->add_option("--at", still.at, "The moment, in seconds or minutes and seconds")
+      ->required()
+      ->transform(moment)
+      ->type_name("SECONDS|M:SS");
+  still_cmd->add_option("--out", still.out, "The PNG file to write, or - for standard output")
+      ->required()
+      ->check(PngName())
+      ->type_name("FILE.png");
   still_cmd->add_flag("--portrait", still.portrait, "Write the phone's 320x480 portrait screen instead of the 480x320 view");
   add_assets(still_cmd);
 
   CLI::App* bench_cmd = app.add_subcommand(
       "bench", "Render the show headless at 60 frames a second as fast as possible and report frame times per scene");
-  bench_cmd->add_option("--from", bench.from, "First second of the span to render (default 0)")
-      ->check(range)
-      ->type_name("SECONDS");
-  bench_cmd->add_option("--to", bench.to, "Last second of the span to render (default 190)")
-      ->check(range)
-      ->type_name("SECONDS");
+  bench_cmd->add_option("--from", bench.from, "First moment of the span to render (default 0)")
+      ->transform(moment)
+      ->type_name("SECONDS|M:SS");
+  bench_cmd->add_option("--to", bench.to, "Last moment of the span to render (default 190)")
+      ->transform(moment)
+      ->type_name("SECONDS|M:SS");
   add_assets(bench_cmd);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);
-    std::fprintf(stderr, "velmora: %s\nRun 'velmora --help' for more information.\n", e.what());
+    if (e.get_exit_code() == 0) return finish_output(app.exit(e));
+    std::string message = e.what();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+      for (const auto& extra : app.remaining(true)) {
+        const std::string near = nearest_option(app, extra);
+        if (!near.empty()) {
+          message += " (did you mean " + near + "?)";
+          break;
+        }
+      }
+    }
+    std::fprintf(stderr, "velmora: %s\nRun 'velmora --help' for more information.\n", message.c_str());
     return 2;
   }
 
@@ -99,6 +157,6 @@ int main(int argc, char** argv) {
   platform::setBundlePath(bundle);
 
   if (*still_cmd) return write_still(still);
-  if (*bench_cmd) return run_bench(bench);
+  if (*bench_cmd) return finish_output(run_bench(bench));
   return play_show(play);
 }

@@ -114,6 +114,16 @@ TEST(MeshLoad, OutOfRangeAndZeroIndicesLeaveZeros) {
   EXPECT_EQ(vertex(bad, 0).z, -1);
 }
 
+TEST(MeshLoad, IndicesBeyondAnIntAreOutOfRangeNotWrappedOrOverflowed) {
+  const Mesh m = load("wide.obj",
+                      "v 1 2 3\nvt 0.5 0.5 0.5\nvn 1 0 0\n"
+                      "f -2147483648/1/1 2147483648/1/1 4294967297/4294967297/4294967297\n");
+  ASSERT_EQ(m.vertexCount, 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(vertex(m, i).z, 0) << i;  // no position written
+  EXPECT_FLOAT_EQ(vertex(m, 0).s, 0.5f);
+  EXPECT_EQ(vertex(m, 2).s, 0);
+}
+
 TEST(MeshLoad, PositionsAfterTextureCoordinatesLandInLaterRecords) {
   // Two texture coordinates make the table two records long before the
   // positions arrive; the positions then fill records 3 and 4.

@@ -1,6 +1,7 @@
 // PNG decoding into premultiplied RGBA, the texture cache and its messages,
 // the GL state of a loaded texture, and the loads that end the process.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <png.h>
 
@@ -214,6 +215,26 @@ TEST_F(TextureTest, TexelsArePremultipliedAndTopRowFirst) {
 
 class TextureDeathTest : public TextureTest {};
 
+std::uint32_t crc32(const std::string& bytes) {
+  std::uint32_t crc = 0xffffffffu;
+  for (unsigned char b : bytes) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+std::string be32(std::uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+// A PNG signature, a w x h RGB header, and one chunk that claims `length`
+// bytes but holds only two.
+std::string png_with_chunk(std::uint32_t w, std::uint32_t h, const char* type, std::uint32_t length) {
+  const std::string ihdr = std::string("IHDR") + be32(w) + be32(h) + std::string("\x08\x02\x00\x00\x00", 5);
+  return std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + ihdr + be32(crc32(ihdr)) + be32(length) + type + "ab";
+}
+
 TEST_F(TextureDeathTest, MissingUndecodableAndOversizedImagesEndTheProcess) {
   fixture::write_text(dir() / "garbage.png", "garbage");
   std::vector<std::uint8_t> rgb(32 * 32 * 3, 5);
@@ -235,7 +256,16 @@ TEST_F(TextureDeathTest, MissingUndecodableAndOversizedImagesEndTheProcess) {
     png_destroy_write_struct(&png, &info);
     std::fclose(f);
   }
-  for (const char* name : {"absent.png", "garbage.png", "cut.png", "huge.png"}) {
+  // What a file may claim costs nothing: a 2 GB text chunk in a 43-byte
+  // file, and a highly compressible 16384 x 16384 "bomb".
+  fixture::write_text(dir() / "chunk.png", png_with_chunk(32, 32, "tEXt", 0x7fffffff));
+  fixture::write_text(dir() / "bomb.png", png_with_chunk(16384, 16384, "IDAT", 0));
+  // Names that are not regular files.
+  std::filesystem::remove(dir() / "fifo.png");
+  ASSERT_EQ(mkfifo((dir() / "fifo.png").c_str(), 0600), 0);
+  std::filesystem::create_directories(dir() / "folder.png");
+  for (const char* name : {"absent.png", "garbage.png", "cut.png", "huge.png", "chunk.png", "bomb.png", "fifo.png",
+                           "folder.png"}) {
     EXPECT_EXIT(texture::LoadTexture(name), ::testing::ExitedWithCode(255),
                 std::string("^Unable to load: ") + name + "\n$")
         << name;

@@ -1,109 +1,172 @@
 #include "assets/mesh.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "assets/load_failure.h"
+#include "assets/text_scanner.h"
 #include "platform/bundle.h"
+#include "platform/files.h"
 #include "platform/gl.h"
+#include "platform/log.h"
 
 namespace {
 
 constexpr size_t kVertexBytes = kMeshVertexFloats * sizeof(float);
 
-// Grows a block of `from` vertex records to `to`, the new ones zero: an
-// attribute the file never supplies reads as zero.
-float* grow(float* block, int from, int to) {
-  const size_t old_bytes = static_cast<size_t>(from) * kVertexBytes;
-  const size_t new_bytes = static_cast<size_t>(to) * kVertexBytes;
-  auto* grown = static_cast<float*>(std::realloc(block, new_bytes));
-  if (!grown) fail_out_of_memory();
-  std::memset(reinterpret_cast<char*>(grown) + old_bytes, 0, new_bytes - old_bytes);
-  return grown;
-}
+// No model of ours comes near this; a file that asks for more is not a mesh
+// worth gigabytes of memory.
+constexpr int kMaxVertices = 1 << 24;
+
+// A block of 9-float vertex records that grows geometrically; records it adds
+// are zero, so an attribute the file never supplies reads as zero.
+class Records {
+ public:
+  Records() = default;
+  ~Records() { std::free(data_); }
+  Records(const Records&) = delete;
+  Records& operator=(const Records&) = delete;
+
+  float* record(int i) { return data_ + static_cast<size_t>(i) * kMeshVertexFloats; }
+  int size() const { return size_; }
+  // Makes room for `count` records in all; false when that is beyond reason.
+  // Records are cleared as they come into use.
+  bool resize(int count) {
+    if (count > kMaxVertices) return false;
+    if (count > capacity_) {
+      const int grown = std::max(count, capacity_ < 1024 ? 1024 : capacity_ * 2);
+      auto* data = static_cast<float*>(std::realloc(data_, static_cast<size_t>(grown) * kVertexBytes));
+      if (!data) fail_out_of_memory();
+      data_ = data;
+      capacity_ = grown;
+    }
+    if (count > size_) {
+      std::memset(record(size_), 0, static_cast<size_t>(count - size_) * kVertexBytes);
+      size_ = count;
+    }
+    return true;
+  }
+  // Hands the block over, trimmed to its size (at least one record).
+  float* release() {
+    auto* data = static_cast<float*>(std::realloc(data_, static_cast<size_t>(std::max(size_, 1)) * kVertexBytes));
+    if (!data) data = data_;
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+    return data;
+  }
+
+ private:
+  float* data_ = nullptr;
+  int size_ = 0;
+  int capacity_ = 0;
+};
+
+// An index from the file counts from 1; out of range (checked before any
+// arithmetic, so no value can overflow) leaves that attribute unwritten.
+bool in_range(long index, int count) { return index >= 1 && index <= count; }
 
 }  // namespace
 
 Mesh::Mesh() { workVertices = nullptr; }
 
-Mesh::~Mesh() {}
+// The show's own meshes live as long as the process; a mesh that is destroyed
+// or loaded again gives its arrays back.
+Mesh::~Mesh() {
+  std::free(vertices);
+  std::free(workVertices);
+}
+
+Mesh::Mesh(Mesh&& other) noexcept
+    : vertexCount(other.vertexCount),
+      vertices(other.vertices),
+      workVertexCount(other.workVertexCount),
+      workVertices(other.workVertices) {
+  other.vertexCount = other.workVertexCount = 0;
+  other.vertices = other.workVertices = nullptr;
+}
+
+Mesh& Mesh::operator=(Mesh&& other) noexcept {
+  if (this != &other) {
+    std::free(vertices);
+    std::free(workVertices);
+    vertexCount = other.vertexCount;
+    vertices = other.vertices;
+    workVertexCount = other.workVertexCount;
+    workVertices = other.workVertices;
+    other.vertexCount = other.workVertexCount = 0;
+    other.vertices = other.workVertices = nullptr;
+  }
+  return *this;
+}
 
 void Mesh::Load(std::string filename) {
-  vertexCount = 0;
-  vertices = grow(nullptr, 0, 1);
-  int allocated = 1;
+  const std::string path = platform::bundlePath() + "/" + filename;
+  if (std::FILE* log = platform::loadLog()) std::fputs(filename.c_str(), log);
+  platform::FileContents text;
+  if (!platform::read_regular_file(path, &text, nullptr)) fail_unable_to_load(filename);
+  if (!Parse(text.data.get(), text.size)) fail_unable_to_load(filename);
+}
 
+bool Mesh::Parse(const char* text, size_t size) {
+  std::free(vertices);
+  vertices = nullptr;
+  vertexCount = 0;
   // Positions, texture coordinates and normals share one table of 9-float
   // records: positions are appended, texture coordinates and normals fill
   // records in their own order. This is why every position must come first.
-  float* table = grow(nullptr, 0, 1);
-  int records = 0;
-  int capacity = 1;
+  Records table;
+  Records triangles;
   int texcoordsRead = 0;
   int normalsRead = 0;
-  auto add_record = [&] {
-    if (records == capacity) {
-      table = grow(table, capacity, capacity + 1);
-      ++capacity;
-    }
-    ++records;
-  };
 
-  const std::string path = platform::bundlePath() + "/" + filename;
-  std::fputs(filename.c_str(), stdout);
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) fail_unable_to_load(filename);
-
+  TextScanner in(text, size);
   char token[256];
-  while (!std::feof(file)) {
-    std::memset(token, 0, sizeof token);
+  for (;;) {
+    // Only a token's first five characters are ever compared.
+    std::memset(token, 0, 8);
     // A longer word is read in pieces of at most 255 characters, each one a token.
-    if (std::fscanf(file, "%255s", token) != 1) break;
+    if (!in.readToken(token)) break;
 
     if (std::strncmp(token, "vt", 2) == 0) {
-      if (texcoordsRead >= records) add_record();
-      float* r = table + texcoordsRead * kMeshVertexFloats;
-      std::fscanf(file, "%f%f%f", &r[6], &r[7], &r[8]);
+      if (texcoordsRead >= table.size() && !table.resize(table.size() + 1)) return false;
+      float* r = table.record(texcoordsRead);
+      in.readFloats(&r[6], &r[7], &r[8]);
       ++texcoordsRead;
     } else if (std::strncmp(token, "vn", 2) == 0) {
-      if (normalsRead >= records) add_record();
-      float* r = table + normalsRead * kMeshVertexFloats;
-      std::fscanf(file, "%f%f%f", &r[3], &r[4], &r[5]);
+      if (normalsRead >= table.size() && !table.resize(table.size() + 1)) return false;
+      float* r = table.record(normalsRead);
+      in.readFloats(&r[3], &r[4], &r[5]);
       ++normalsRead;
     } else if (token[0] == 'v' && std::strncmp(token, "ve", 2) != 0) {
-      add_record();
-      float* r = table + (records - 1) * kMeshVertexFloats;
-      std::fscanf(file, "%f%f%f", &r[0], &r[1], &r[2]);
+      if (!table.resize(table.size() + 1)) return false;
+      float* r = table.record(table.size() - 1);
+      in.readFloats(&r[0], &r[1], &r[2]);
     } else if (token[0] == 'f' && std::strncmp(token, "faces", 5) != 0) {
-      vertexCount += 3;
-      if (vertexCount > allocated) {
-        vertices = grow(vertices, allocated, vertexCount);
-        allocated = vertexCount;
-      }
+      const int first = triangles.size();
+      if (!triangles.resize(first + 3)) return false;
       for (int corner = 0; corner < 3; ++corner) {
-        float* v = vertices + (vertexCount - 3 + corner) * kMeshVertexFloats;
-        int i = 0;
-        int j = 0;
-        int k = 0;
-        std::fscanf(file, "%i/%i/%i", &i, &j, &k);
-        const int p = i - 1;
-        const int t = j - 1;
-        const int n = k - 1;
-        if (p >= 0 && p < records) {
-          const float* r = table + p * kMeshVertexFloats;
+        float* v = triangles.record(first + corner);
+        long i = 0;
+        long j = 0;
+        long k = 0;
+        in.readIndexTriple(&i, &j, &k);
+        if (in_range(i, table.size())) {
+          const float* r = table.record(static_cast<int>(i - 1));
           v[0] = r[2];
           v[1] = r[1];
           v[2] = -r[0];
         }
-        if (t >= 0 && t < texcoordsRead) {
-          const float* r = table + t * kMeshVertexFloats;
+        if (in_range(j, texcoordsRead)) {
+          const float* r = table.record(static_cast<int>(j - 1));
           v[6] = r[6];
           v[7] = r[7];
           v[8] = r[8];
         }
-        if (n >= 0 && n < normalsRead) {
-          const float* r = table + n * kMeshVertexFloats;
+        if (in_range(k, normalsRead)) {
+          const float* r = table.record(static_cast<int>(k - 1));
           v[3] = r[5];
           v[4] = r[4];
           v[5] = -r[3];
@@ -111,8 +174,9 @@ void Mesh::Load(std::string filename) {
       }
     }
   }
-  std::fclose(file);
-  std::free(table);
+  vertexCount = triangles.size();
+  vertices = triangles.release();
+  return true;
 }
 
 void Mesh::Draw() {
@@ -129,9 +193,13 @@ void Mesh::Draw() {
 }
 
 void Mesh::Restore() {
-  if (!workVertices) {
-    workVertices = grow(nullptr, 0, vertexCount > 0 ? vertexCount : 1);
+  // Created on the first call; made again only if a new load changed the size.
+  if (!workVertices || workVertexCount != vertexCount) {
+    std::free(workVertices);
+    const size_t bytes = static_cast<size_t>(vertexCount > 0 ? vertexCount : 1) * kVertexBytes;
+    workVertices = static_cast<float*>(std::malloc(bytes));
+    if (!workVertices) fail_out_of_memory();
     workVertexCount = vertexCount;
   }
-  std::memcpy(workVertices, vertices, static_cast<size_t>(vertexCount) * kVertexBytes);
+  if (vertexCount > 0) std::memcpy(workVertices, vertices, static_cast<size_t>(vertexCount) * kVertexBytes);
 }

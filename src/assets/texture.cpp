@@ -6,6 +6,7 @@
 
 #include "assets/load_failure.h"
 #include "platform/bundle.h"
+#include "platform/log.h"
 #include "platform/png.h"
 
 std::map<std::string, texture*>* texture::mLoadedTextures = nullptr;
@@ -15,10 +16,10 @@ texture* texture::LoadTexture(std::string filename) {
   if (!mLoadedTextures) mLoadedTextures = new std::map<std::string, texture*>();
   texture*& entry = (*mLoadedTextures)[filename];
   if (entry) {
-    std::printf("Returning cached texture: %s\n", filename.c_str());
+    if (std::FILE* log = platform::loadLog()) std::fprintf(log, "Returning cached texture: %s\n", filename.c_str());
     return entry;
   }
-  std::printf("Loading new texture: %s\n", filename.c_str());
+  if (std::FILE* log = platform::loadLog()) std::fprintf(log, "Loading new texture: %s\n", filename.c_str());
   auto* t = new texture();
   t->SetupForPNG(filename);
   entry = t;
@@ -30,7 +31,8 @@ void texture::SetupForPNG(std::string filename) {
   if (!png.open(platform::bundlePath() + "/" + filename)) fail_unable_to_load(filename);
 
   // A header that claims more than GL can hold is not worth gigabytes of
-  // memory: the image cannot be loaded.
+  // memory: the image cannot be loaded. (The reader itself refuses sides over
+  // platform::kMaxPictureSide.)
   GLint max_side = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_side);
   if (png.width() > max_side || png.height() > max_side) fail_unable_to_load(filename);
@@ -54,8 +56,13 @@ void texture::SetupForPNG(std::string filename) {
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  while (glGetError() != GL_NO_ERROR) {
+  }
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
   std::free(pixels);
+  // A texture GL could not take (out of memory, most likely) would simply be
+  // missing from the show.
+  if (glGetError() != GL_NO_ERROR) fail_unable_to_load(filename);
 }
 
 void texture::BindTexture() {

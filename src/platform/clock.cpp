@@ -1,6 +1,5 @@
 #include "platform/clock.h"
 
-#include <cerrno>
 #include <ctime>
 
 namespace platform {
@@ -16,15 +15,11 @@ std::int64_t monotonic_ns() {
   return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-timeval wall_clock() {
-  if (gVirtual) {
-    timeval tv{};
-    tv.tv_sec = static_cast<time_t>(gVirtualUs / 1000000);
-    tv.tv_usec = static_cast<suseconds_t>(gVirtualUs % 1000000);
-    return tv;
-  }
+timeval clock_reading() {
+  const std::int64_t us = gVirtual ? gVirtualUs : monotonic_ns() / 1000;
   timeval tv{};
-  gettimeofday(&tv, nullptr);
+  tv.tv_sec = static_cast<time_t>(us / 1000000);
+  tv.tv_usec = static_cast<suseconds_t>(us % 1000000);
   return tv;
 }
 
@@ -37,8 +32,8 @@ void sleep_until(std::int64_t deadline_ns) {
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(deadline_ns / 1000000000);
   ts.tv_nsec = static_cast<long>(deadline_ns % 1000000000);
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-  }
+  // A signal ends the sleep early; the caller looks at the time again.
+  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
 }
 
 void use_virtual_clock(std::int64_t start_us) {

@@ -1,9 +1,9 @@
 #pragma once
-// The process's time. Normally the real clocks: a monotonic one for timer
-// deadlines and the wall clock (gettimeofday) for the demo clock. Runs that
-// must be deterministic (stills, tests, benchmarks) switch to a virtual clock
-// that both readings share: it stands still while work is done and jumps to a
-// deadline instead of sleeping.
+// The process's time. Normally the real monotonic clock, for timer deadlines
+// and for the demo clock alike: setting the system's date never moves the
+// show. Runs that must be deterministic (stills, tests, benchmarks) switch to
+// a virtual clock that both readings share: it stands still while work is
+// done and jumps to a deadline instead of sleeping.
 #include <sys/time.h>
 
 #include <cstdint>
@@ -13,14 +13,15 @@ namespace platform {
 // Monotonic nanoseconds, for deadlines.
 std::int64_t monotonic_ns();
 
-// The wall clock, microsecond resolution.
-timeval wall_clock();
+// The demo clock's reading: the monotonic clock as seconds and microseconds.
+timeval clock_reading();
 
-// Sleeps until monotonic_ns() >= deadline (the virtual clock jumps there).
+// Sleeps until monotonic_ns() >= deadline (the virtual clock jumps there), or
+// until a signal arrives.
 void sleep_until(std::int64_t deadline_ns);
 
 // Switches this process to the virtual clock, starting at `start_us`
-// microseconds of wall-clock time. Irreversible for the process's life.
+// microseconds. Irreversible for the process's life.
 void use_virtual_clock(std::int64_t start_us = 0);
 bool virtual_clock_in_use();
 

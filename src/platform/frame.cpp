@@ -30,7 +30,7 @@ void orient_frame(const Frame& frame, Orientation o, std::uint8_t* out, int out_
 void CaptureSink::present(const Frame& frame) {
   const size_t bytes = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 4;
   if (pixels_.size() != bytes) pixels_.resize(bytes);
-  std::memcpy(pixels_.data(), frame.rgba.data(), bytes);
+  if (bytes > 0) std::memcpy(pixels_.data(), frame.rgba.data(), bytes);
   width_ = frame.width;
   height_ = frame.height;
   ++presented_;

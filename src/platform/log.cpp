@@ -9,6 +9,14 @@ std::FILE* gLogStream = nullptr;
 
 void setLogStream(std::FILE* stream) { gLogStream = stream; }
 
+namespace {
+std::FILE* gLoadLog = stdout;
+}
+
+std::FILE* loadLog() { return gLoadLog; }
+
+void setLoadLog(std::FILE* stream) { gLoadLog = stream; }
+
 void NSLog(const char* format, ...) {
   std::FILE* out = gLogStream ? gLogStream : stderr;
   std::fputs("velmora: ", out);

@@ -9,4 +9,9 @@ void NSLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Where NSLog writes; standard error unless a test redirects it.
 void setLogStream(std::FILE* stream);
 
+// The asset-load log: standard output while the show plays, nothing (null)
+// for commands whose output is their own (stills, benchmarks, captures).
+std::FILE* loadLog();
+void setLoadLog(std::FILE* stream);
+
 }  // namespace platform

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace platform {
 namespace {
 
@@ -18,6 +20,17 @@ void on_error(png_structp png, png_const_charp message) {
 }
 
 void on_warning(png_structp, png_const_charp) {}
+
+void read_source(png_structp png, png_bytep out, png_size_t size) {
+  auto* source = static_cast<PngReader::Source*>(png_get_io_ptr(png));
+  if (source->file) {
+    if (std::fread(out, 1, size, source->file) != size) png_error(png, "truncated file");
+    return;
+  }
+  if (source->memory.size() - source->offset < size) png_error(png, "truncated data");
+  std::memcpy(out, source->memory.data() + source->offset, size);
+  source->offset += size;
+}
 
 }  // namespace
 
@@ -31,24 +44,30 @@ void PngReader::close() {
     png_ = nullptr;
     info_ = nullptr;
   }
-  if (file_) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+  if (source_.file) std::fclose(source_.file);
+  source_ = Source{};
 }
 
 bool PngReader::open(const std::string& path) {
   close();
-  file_ = std::fopen(path.c_str(), "rb");
-  if (!file_) {
+  const int fd = open_regular_file(path, &error_);
+  if (fd < 0) return false;
+  source_.file = fdopen(fd, "rb");
+  if (!source_.file) {
     error_ = std::strerror(errno);
     return false;
   }
+  return start();
+}
+
+bool PngReader::open(std::span<const std::uint8_t> bytes) {
+  close();
+  source_.memory = bytes;
+  return start();
+}
+
+bool PngReader::start() {
   png_byte signature[8];
-  if (std::fread(signature, 1, 8, file_) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
-    error_ = "not a PNG file";
-    return false;
-  }
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error_, on_error, on_warning);
   if (!png) {
     error_ = "out of memory";
@@ -62,8 +81,18 @@ bool PngReader::open(const std::string& path) {
     return false;
   }
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, file_);
+  png_set_read_fn(png, &source_, read_source);
+  read_source(png, signature, 8);
+  if (png_sig_cmp(signature, 0, 8) != 0) {
+    error_ = "not a PNG file";
+    return false;
+  }
   png_set_sig_bytes(png, 8);
+  // Only IHDR, PLTE, tRNS, IDAT and IEND are read; every other chunk is
+  // skipped without being held in memory, whatever length it claims.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+  png_set_chunk_malloc_max(png, 1 << 20);
   png_read_info(png, info);
   width_ = static_cast<int>(png_get_image_width(png, info));
   height_ = static_cast<int>(png_get_image_height(png, info));
@@ -113,11 +142,22 @@ bool PngReader::readPremultiplied(std::uint8_t* rgba) {
 
 namespace {
 
+// Writes through the output file, keeping the system's reason for a failure.
+void write_output(png_structp png, png_bytep data, png_size_t size) {
+  auto* out = static_cast<OutputFile*>(png_get_io_ptr(png));
+  if (std::fwrite(data, 1, size, out->stream()) != size) {
+    out->fail(errno);
+    png_error(png, "write failed");
+  }
+}
+
+void flush_output(png_structp) {}
+
 // The encoding proper, in its own frame so that libpng's long jump crosses no
 // live C++ object.
-bool encode(png_structp png, png_infop info, std::FILE* f, int width, int height, png_const_bytep* rows) {
+bool encode(png_structp png, png_infop info, OutputFile* out, int width, int height, png_const_bytep* rows) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, f);
+  png_set_write_fn(png, out, write_output, flush_output);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -129,10 +169,9 @@ bool encode(png_structp png, png_infop info, std::FILE* f, int width, int height
 }  // namespace
 
 bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba, std::string* error) {
-  const std::string tmp = path + ".part";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    if (error) *error = std::string("cannot create: ") + std::strerror(errno);
+  OutputFile out;
+  if (!out.open(path) || !out.stream()) {
+    if (error) *error = out.error().empty() ? path + ": " + std::strerror(errno) : out.error();
     return false;
   }
   std::string message;
@@ -140,18 +179,14 @@ bool writePng(const std::string& path, int width, int height, const std::uint8_t
   for (int y = 0; y < height; ++y) rows[static_cast<size_t>(y)] = rgba + static_cast<size_t>(y) * width * 4;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, on_error, on_warning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info && encode(png, info, f, width, height, rows.data());
+  const bool encoded = png && info && encode(png, info, &out, width, height, rows.data());
   if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-  ok = (std::fclose(f) == 0) && ok;
-  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-    message = std::strerror(errno);
-    ok = false;
+  if (!encoded) out.fail(ENOMEM);  // libpng's own failures come to this; a write error was recorded first
+  if (!out.commit()) {
+    if (error) *error = out.error();
+    return false;
   }
-  if (!ok) {
-    std::remove(tmp.c_str());
-    if (error) *error = message.empty() ? "write failed" : message;
-  }
-  return ok;
+  return true;
 }
 
 }  // namespace platform

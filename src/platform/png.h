@@ -2,11 +2,19 @@
 // PNG files in and out (libpng). Reading turns any colour type into 8-bit RGBA
 // with premultiplied alpha, top row first; writing goes through a temporary
 // file so that no half-written picture is ever left behind.
+//
+// What a file may ask of the reader is bounded: sides of at most
+// kMaxPictureSide pixels, and the ancillary chunks the show never uses (text,
+// calibration, palettes of suggestions, ...) are skipped unread, so no chunk
+// can make the reader allocate what its header claims.
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 namespace platform {
+
+constexpr int kMaxPictureSide = 4096;
 
 class PngReader {
  public:
@@ -15,8 +23,11 @@ class PngReader {
   PngReader(const PngReader&) = delete;
   PngReader& operator=(const PngReader&) = delete;
 
-  // Opens the file and reads its header. False when it is missing or not a PNG.
+  // Opens the file and reads its header. False when it is missing, not a
+  // regular file, not a PNG, or larger than kMaxPictureSide on a side.
   bool open(const std::string& path);
+  // The same for a PNG held in memory, which must outlive the reader.
+  bool open(std::span<const std::uint8_t> bytes);
   int width() const { return width_; }
   int height() const { return height_; }
   // Decodes the whole image into `rgba` (width * height * 4 bytes): R, G, B, A
@@ -27,8 +38,18 @@ class PngReader {
 
  private:
   void close();
+  bool start();
 
-  std::FILE* file_ = nullptr;
+ public:
+  // Where the data comes from: a file, or memory.
+  struct Source {
+    std::FILE* file = nullptr;
+    std::span<const std::uint8_t> memory;
+    std::size_t offset = 0;
+  };
+
+ private:
+  Source source_;
   void* png_ = nullptr;
   void* info_ = nullptr;
   int width_ = 0;
@@ -36,8 +57,9 @@ class PngReader {
   std::string error_;
 };
 
-// Writes an 8-bit RGBA picture (top row first, straight alpha) to `path`.
-// On failure returns false with a one-line reason in *error.
+// Writes an 8-bit RGBA picture (top row first, straight alpha) to `path` ("-"
+// for standard output). On failure returns false with a one-line reason in
+// *error that names the file.
 bool writePng(const std::string& path, int width, int height, const std::uint8_t* rgba, std::string* error);
 
 }  // namespace platform

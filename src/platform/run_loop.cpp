@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/clock.h"
+#include "platform/signals.h"
 
 namespace platform {
 
@@ -40,24 +41,29 @@ size_t NSRunLoop::timerCount() const {
 }
 
 bool NSRunLoop::runOnce() {
+  // However long nothing is due, the loop looks at least this often for a
+  // stop signal.
+  constexpr std::int64_t kLongestWait = 200'000'000;
   for (;;) {
+    if (stop_signal() != 0) stop(stop_status());
     if (events_) events_->pollEvents();
     if (stopped_) return false;
     purge();
     NSTimer* next = earliest();
     if (!next) {
       if (!events_) return false;
-      events_->waitEvents(-1);
+      events_->waitEvents(monotonic_ns() + kLongestWait);
       return true;
     }
     const std::int64_t now = monotonic_ns();
     if (next->deadline_ > now) {
+      const std::int64_t until = std::min(next->deadline_, now + kLongestWait);
       if (events_) {
-        events_->waitEvents(next->deadline_);
+        events_->waitEvents(until);
       } else {
-        sleep_until(next->deadline_);
+        sleep_until(until);
       }
-      continue;  // events may have changed the timers; look again
+      continue;  // events or a signal may have changed things; look again
     }
     next->fire();
     return true;

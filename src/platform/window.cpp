@@ -24,6 +24,8 @@ Window::Window(int width, int height, const WindowOptions& options)
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+  // SIGINT and SIGTERM are the program's own (platform/signals.h).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   const std::string no_display =
       "no display available for a window; use --headless to play without one, or 'velmora still' to render a picture";
   auto set = [](const char* name) {

@@ -3,10 +3,14 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/bundle.h"
+#include "platform/files.h"
 #include "platform/log.h"
 #include "shell/eagl_view.h"
 
@@ -24,6 +28,8 @@ void close_audio_device() {
 // The audio device: opened once; a device that cannot be opened leaves the
 // show silent with one warning.
 bool open_audio_device() {
+  // SIGINT and SIGTERM are the program's own (platform/signals.h).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     platform::NSLog("cannot open an audio device (%s); the show plays without sound", SDL_GetError());
     return false;
@@ -44,8 +50,16 @@ void avAudioSetEnabled(bool enabled) { gEnabled = enabled; }
 void avAudioInit() {
   if (!gEnabled) return;
   const std::string path = platform::bundlePath() + "/music.mp3";
-  SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-  if (!file) return;  // no soundtrack: the show plays in silence, unannounced
+  // Only a regular file is a soundtrack: anything else (a FIFO, a device)
+  // counts as missing rather than hanging the start-up.
+  const int fd = platform::open_regular_file(path, nullptr);
+  std::FILE* stream = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+  SDL_RWops* file = stream ? SDL_RWFromFP(stream, SDL_TRUE) : nullptr;
+  if (!file) {
+    if (stream) std::fclose(stream);
+    else if (fd >= 0) close(fd);
+    return;  // no soundtrack: the show plays in silence, unannounced
+  }
   if (!open_audio_device()) {
     SDL_RWclose(file);
     return;

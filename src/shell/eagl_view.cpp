@@ -16,12 +16,12 @@ double gStartOffset = 0;
 }  // namespace
 
 void set_basetime() {
-  const timeval tv = platform::wall_clock();
+  const timeval tv = platform::clock_reading();
   gBaseTime = static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6 - gStartOffset;
 }
 
 float get_time() {
-  const timeval tv = platform::wall_clock();
+  const timeval tv = platform::clock_reading();
   const double d = static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6 - gBaseTime;
   return static_cast<float>(d);
 }

@@ -62,7 +62,8 @@ class EAGLView final : public platform::View {
   platform::CAEAGLLayer* layer_;
 };
 
-// The demo clock: seconds since the animation started, from the wall clock.
+// The demo clock: seconds since the animation started, from the monotonic
+// clock (platform::clock_reading).
 // The arithmetic is double; only the difference is narrowed to float.
 void set_basetime();
 float get_time();

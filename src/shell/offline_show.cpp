@@ -1,14 +1,17 @@
 #include "shell/offline_show.h"
 
 #include "platform/clock.h"
+#include "platform/log.h"
 #include "shell/av_player.h"
 
 namespace {
 // The virtual clock and the silence must be in place before the interface
-// is built: its view takes the clock, its start-up the player.
+// is built: its view takes the clock, its start-up the player. The load log
+// is the live show's; offline commands' output is their own.
 platform::CaptureSink* prepare(platform::CaptureSink* sink) {
   platform::use_virtual_clock();
   avAudioSetEnabled(false);
+  platform::setLoadLog(nullptr);
   return sink;
 }
 }  // namespace

@@ -14,7 +14,8 @@ extern char** environ;
 
 namespace fixture {
 
-RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env, double timeout_s) {
+RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env, double timeout_s,
+              SignalAt send) {
   RunResult result;
   int out_pipe[2];
   int err_pipe[2];
@@ -45,6 +46,10 @@ RunResult run(const std::vector<std::string>& argv, const std::vector<std::strin
       kill(pid, SIGKILL);
       killed = true;
     }
+    if (send.signal != 0 && elapsed > send.after_s) {
+      kill(pid, send.signal);
+      send.signal = 0;
+    }
     if (poll(fds, 2, 100) < 0) break;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
@@ -64,6 +69,10 @@ RunResult run(const std::vector<std::string>& argv, const std::vector<std::strin
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+RunResult run_shell(const std::string& command, const std::vector<std::string>& env, double timeout_s) {
+  return run({"/bin/sh", "-c", command}, env, timeout_s);
 }
 
 XvfbServer::XvfbServer() {

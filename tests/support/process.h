@@ -13,10 +13,19 @@ struct RunResult {
   double seconds = 0;   // wall time
 };
 
+// A signal to send the program once it has run a while.
+struct SignalAt {
+  int signal = 0;
+  double after_s = 0;
+};
+
 // Runs `argv` (argv[0] a path), with `env` entries ("NAME=value") added to the
 // environment, killing it after `timeout_s`.
 RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-              double timeout_s = 60);
+              double timeout_s = 60, SignalAt send = {});
+
+// Runs a shell command line the same way (for redirections and limits).
+RunResult run_shell(const std::string& command, const std::vector<std::string>& env = {}, double timeout_s = 60);
 
 // An Xvfb server on a free display for the life of the object. available()
 // is false when Xvfb cannot be started (the test should then skip).

@@ -1,29 +1,12 @@
 #include "file_output.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <system_error>
+#include "platform/files.h"
 
 namespace assetgen {
 
 void write_file_atomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  std::filesystem::path tmp = path;
-  tmp += ".part";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) throw OutputError(path.string() + ": cannot create: " + std::strerror(errno));
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) {
-    std::remove(tmp.c_str());
-    throw OutputError(path.string() + ": write failed");
-  }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    std::remove(tmp.c_str());
-    throw OutputError(path.string() + ": cannot rename into place: " + ec.message());
-  }
+  std::string error;
+  if (!platform::write_file(path.string(), bytes, &error)) throw OutputError(error);
 }
 
 void write_file_atomically(const std::filesystem::path& path, const std::string& text) {

@@ -1,7 +1,6 @@
 #pragma once
 // Writing generated files so that a failed or interrupted run never leaves a
-// half-written asset behind: every file goes to a temporary name first and is
-// renamed into place once complete.
+// half-written asset behind (see platform/files.h).
 #include <cstdint>
 #include <filesystem>
 #include <span>

@@ -10,8 +10,11 @@
 #include "meshes.h"
 #include "music.h"
 #include "pictures.h"
+#include "platform/signals.h"
 
 int main(int argc, char** argv) {
+  // Ctrl-C removes the file being written and ends the generator at once.
+  platform::install_stop_handlers(platform::OnStop::ExitAtOnce);
   CLI::App app{"Generates velmora's asset bundle: pictures, meshes and the soundtrack."};
   std::string outdir;
   std::string sheet;
