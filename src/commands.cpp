@@ -35,7 +35,6 @@ int report_not_ready() {
 }  // namespace
 
 int play_show(const PlayOptions& o) {
-  set_start_offset(o.from);
   std::unique_ptr<platform::Window> window;
   platform::NullSink nothing;
   if (!o.headless) {
@@ -51,6 +50,7 @@ int play_show(const PlayOptions& o) {
   }
   MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get());
   if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+  ui.startAt(o.from);
   ui.launch();
   const int status = platform::NSRunLoop::mainRunLoop().run();
   return platform::stop_signal() != 0 ? report_stop() : status;
@@ -128,6 +128,8 @@ int run_bench(const BenchOptions& o) {
   all.reserve(static_cast<size_t>(std::max(0L, last - first + 1)));
   std::fprintf(stderr, "velmora bench: %ld frames from %.2f s to %.2f s on %s\n", last - first + 1, o.from, o.to,
                platform::gl_description());
+  // The first frame is drawn as a run from the start would draw it.
+  show.prepareFor(static_cast<double>(first) / 60);
   const auto began = std::chrono::steady_clock::now();
   for (long n = first; n <= last; ++n) {
     if (platform::stop_signal() != 0) return report_stop();

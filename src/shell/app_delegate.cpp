@@ -42,6 +42,7 @@ void velmoraAppDelegate::doLoad() {
   glView_->setAnimationInterval(kActiveInterval);
   avAudioPlay();
   glView_->startAnimation();
+  if (onLoaded) onLoaded();
 }
 
 void velmoraAppDelegate::applicationDidBecomeActive() { glView_->setAnimationInterval(kActiveInterval); }

@@ -3,6 +3,8 @@
 // (three loading frames, each from its own one-shot timer and presented in
 // its own turn of the run loop, then the asset set-up, the music and the
 // animation) and slows the frame timer while the application is inactive.
+#include <functional>
+
 #include "platform/application.h"
 #include "platform/frame.h"
 
@@ -21,6 +23,10 @@ class velmoraAppDelegate final : public platform::ApplicationDelegate {
 
   void preLoad();
   void doLoad();
+
+  // Called at the end of doLoad, once the animation has started and before
+  // its first frame.
+  std::function<void()> onLoaded;
 
  private:
   platform::FrameSink* window_ = nullptr;

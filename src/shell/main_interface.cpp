@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/demo.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/window.h"
@@ -12,6 +13,17 @@ MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window
   if (!view_) return;
   delegate_.setWindow(window);
   delegate_.setGlView(view_.get());
+  delegate_.onLoaded = [this] {
+    handOff_.record();
+    if (handOffAtStart_) {
+      // Drawn with the demo times a live run would have drawn them at.
+      EAGLView& view = *view_;
+      handOff_.prepare(start_offset(), view.animationInterval(), [&view](double u) {
+        view.setContext();
+        demo_playback(static_cast<float>(u));
+      });
+    }
+  };
   application_ = std::make_unique<platform::UIApplication>(delegate_, *view_);
   if (window) {
     platform::UIApplication* app = application_.get();
@@ -25,6 +37,11 @@ MainInterface::~MainInterface() { platform::NSRunLoop::mainRunLoop().setEventSou
 
 void MainInterface::launch() { application_->launch(); }
 
+void MainInterface::startAt(double seconds) {
+  set_start_offset(seconds);
+  handOffAtStart_ = seconds > 0;
+}
+
 bool MainInterface::runStartUp() {
   return platform::NSRunLoop::mainRunLoop().runUntil([this] { return view_->animationTimer() != nullptr; });
 }
@@ -32,4 +49,10 @@ bool MainInterface::runStartUp() {
 void draw_frame_at(EAGLView& view, std::int64_t animation_start_us, double demo_time) {
   platform::set_virtual_now_us(animation_start_us + std::llround(demo_time * 1e6));
   view.drawView();
+}
+
+void draw_unseen_frame_at(EAGLView& view, std::int64_t animation_start_us, double demo_time) {
+  platform::set_virtual_now_us(animation_start_us + std::llround(demo_time * 1e6));
+  view.setContext();
+  demo_playback(get_time());
 }

@@ -9,6 +9,7 @@
 #include "platform/eagl.h"
 #include "shell/app_delegate.h"
 #include "shell/eagl_view.h"
+#include "shell/hand_off.h"
 
 namespace platform {
 class Window;
@@ -34,6 +35,15 @@ class MainInterface {
   // over). False if the loop ended first.
   bool runStartUp();
 
+  // Plays from `seconds` into the show instead of from its start: the demo
+  // clock and the music start there, and the first frame is drawn as a run
+  // from the start would draw it. Call before launch().
+  void startAt(double seconds);
+
+  // What the start-up left, for starting anywhere (recorded when the assets
+  // are loaded).
+  const ShowHandOff& handOff() const { return handOff_; }
+
   EAGLView& view() { return *view_; }
   velmoraAppDelegate& delegate() { return delegate_; }
   platform::UIApplication& application() { return *application_; }
@@ -44,9 +54,13 @@ class MainInterface {
   std::unique_ptr<EAGLView> view_;
   velmoraAppDelegate delegate_;
   std::unique_ptr<platform::UIApplication> application_;
+  ShowHandOff handOff_;
+  bool handOffAtStart_ = false;
 };
 
 // Deterministic runs draw frames at chosen demo times on the virtual clock:
 // the clock is set to the animation's start plus `demo_time` and the view
 // draws one frame, exactly as its timer would.
 void draw_frame_at(EAGLView& view, std::int64_t animation_start_us, double demo_time);
+// The same frame drawn but not presented.
+void draw_unseen_frame_at(EAGLView& view, std::int64_t animation_start_us, double demo_time);

@@ -24,7 +24,11 @@ OfflineShow::OfflineShow() : ui_(prepare(&capture_), nullptr) {
 
 void OfflineShow::drawFrame(double t) { draw_frame_at(ui_.view(), start_, t); }
 
+void OfflineShow::prepareFor(double t, double fps) {
+  ui_.handOff().prepare(t, 1.0 / fps, [this](double u) { draw_unseen_frame_at(ui_.view(), start_, u); });
+}
+
 void OfflineShow::drawStill(double t) {
-  drawFrame(t - 1.0 / 60.0);
+  prepareFor(t);
   drawFrame(t);
 }

@@ -17,8 +17,10 @@ class OfflineShow {
   // Draws and presents the frame of demo time t, exactly as the frame timer
   // would at that moment.
   void drawFrame(double t);
-  // The frame a live run presents at t: the frame of t - 1/60 first, for the
-  // state one frame hands to the next, then t.
+  // Brings the show, unseen, to the state a run from the start at `fps`
+  // frames a second leaves just before the frame at t.
+  void prepareFor(double t, double fps = 60);
+  // The frame a live run at 60 frames a second presents at t.
   void drawStill(double t);
 
   const platform::CaptureSink& frame() const { return capture_; }
