@@ -77,7 +77,7 @@ Heard play(const fs::path& bundle, const std::string& from, double seconds, cons
   std::ifstream in(out, std::ios::binary);
   std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   h.samples.resize(bytes.size() / 2);
-  std::memcpy(h.samples.data(), bytes.data(), h.samples.size() * 2);
+  if (!bytes.empty()) std::memcpy(h.samples.data(), bytes.data(), h.samples.size() * 2);
   fs::remove(out);
   return h;
 }
