@@ -21,18 +21,12 @@ int report_failure(const std::string& message, int status) {
   return status;
 }
 
-namespace {
-
-// A command stopped by SIGINT, SIGTERM or SIGHUP ends with 128 + the signal.
 int report_stop() { return report_failure(platform::stop_description(), platform::stop_status()); }
 
-// An offline show that could not start: stopped on the way, or no GL.
 int report_not_ready() {
   if (platform::stop_signal() != 0) return report_stop();
   return report_failure("cannot create an OpenGL ES 1.1 context");
 }
-
-}  // namespace
 
 int play_show(const PlayOptions& o) {
   std::unique_ptr<platform::Window> window;

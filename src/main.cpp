@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "capture/video_encoder.h"
 #include "command_line.h"
 #include "commands.h"
 #include "platform/bundle.h"
@@ -58,6 +59,16 @@ CLI::Validator PngName() {
         return {};
       },
       "FILE.png");
+}
+
+// A video file name: one of the containers a capture writes.
+CLI::Validator VideoName() {
+  return CLI::Validator(
+      [](std::string& value) -> std::string {
+        if (container_for(value)) return {};
+        return value + " is not a video name: use " + accepted_extensions();
+      },
+      "FILE");
 }
 
 // Output the command could not write (a full disk, a closed pipe) is a failure.
@@ -133,6 +144,33 @@ int main(int argc, char** argv) {
       ->type_name("SECONDS|M:SS");
   add_assets(bench_cmd);
 
+  CaptureOptions capture;
+  CLI::App* capture_cmd = app.add_subcommand(
+      "capture", "Write the show, or a span of it, with its music to a video file (faster than real time)");
+  capture_cmd->add_option("--out", capture.out, "The video file: .mp4 or .mov (H.264, AAC), .mkv (H.264, AAC), "
+                                                 ".webm (VP9, Opus)")
+      ->required()
+      ->check(VideoName())
+      ->type_name("FILE");
+  capture_cmd->add_option("--from", capture.from, "First moment of the video (default 0)")
+      ->transform(moment)
+      ->type_name("SECONDS|M:SS");
+  capture_cmd->add_option("--to", capture.to, "Moment the video ends (default 185, the show's last picture)")
+      ->transform(moment)
+      ->type_name("SECONDS|M:SS");
+  capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60)")
+      ->check(CLI::Range(1, 240))
+      ->type_name("N");
+  capture_cmd->add_flag("--portrait", capture.portrait, "The phone's 320x480 portrait screen instead of 480x320");
+  capture_cmd->add_option("--quality", capture.quality,
+                          "The encoder's constant quality, 0 (best) to 51 for H.264 or 63 for VP9 "
+                          "(default 18 for H.264, 32 for VP9)")
+      ->check(CLI::Range(0, 63))
+      ->type_name("Q");
+  capture_cmd->add_flag("!--no-audio", capture.audio, "Leave the music out");
+  capture_cmd->add_flag("--times", capture.times, "Also say where the time went (drawing, read-back, encoding)");
+  add_assets(capture_cmd);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -158,5 +196,6 @@ int main(int argc, char** argv) {
 
   if (*still_cmd) return write_still(still);
   if (*bench_cmd) return finish_output(run_bench(bench));
+  if (*capture_cmd) return capture_video(capture);
   return play_show(play);
 }

@@ -194,6 +194,7 @@ TEST(EndOfShow, AWindowedRunFrom184EndsByItselfUnderXvfb) {
 TEST(Bench, ReportsEveryRowItRenders) {
   const auto r = fixture::run({VELMORA_BINARY, "bench", "--from", "52", "--to", "54"}, {});
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("Loading new texture"), std::string::npos);  // the table alone, no load log
   EXPECT_NE(r.out.find("frame time (ms)"), std::string::npos);
   EXPECT_NE(r.out.find("scene 1, ribbons"), std::string::npos);
   EXPECT_NE(r.out.find("scene 2, metaballs"), std::string::npos);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -22,6 +23,7 @@ struct Display {
 Display gDisplay;
 EAGLContext* gCurrent = nullptr;
 std::string gDescription;
+double gReadbackSeconds = 0;
 
 bool has_extension(const char* list, const char* name) {
   if (!list) return false;
@@ -135,6 +137,7 @@ bool EAGLContext::presentRenderbuffer(GLenum /*target*/) {
   const int h = drawableLayer_->height();
   if (readback_.size() != static_cast<size_t>(w) * static_cast<size_t>(h) * 4) return false;
 
+  const auto began = std::chrono::steady_clock::now();
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, drawableFramebuffer_);
@@ -155,10 +158,13 @@ bool EAGLContext::presentRenderbuffer(GLenum /*target*/) {
     auto* dst = reinterpret_cast<std::uint32_t*>(upright_.data() + y * pitch);
     for (int x = 0; x < w; ++x) dst[x] = src[x] | 0xff000000u;  // RGBA bytes, little-endian word
   }
+  gReadbackSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   if (FrameSink* sink = drawableLayer_->sink()) sink->present(Frame{w, h, upright_});
   return true;
 }
 
 const char* gl_description() { return gDescription.c_str(); }
+
+double readback_seconds() { return gReadbackSeconds; }
 
 }  // namespace platform

@@ -70,6 +70,10 @@ class EAGLContext {
   std::vector<std::uint8_t> upright_;   // top row first, opaque
 };
 
+// Seconds spent reading presented frames back from GL so far (for the
+// capture's account of where its time goes).
+double readback_seconds();
+
 // A one-line description of the GL in use ("llvmpipe ..., OpenGL ES-CM 1.1 ..."),
 // for diagnostics; empty before the first context.
 const char* gl_description();

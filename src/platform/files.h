@@ -62,6 +62,9 @@ class OutputFile {
   void fail(int error_code);
 
   const std::string& path() const { return path_; }
+  // The name the bytes are going to now: the temporary file, or the target
+  // itself for a direct write (for writers that open files by name).
+  const std::string& writtenPath() const { return temporary_.empty() ? target_ : temporary_; }
   // "PATH: reason" for the last failure.
   const std::string& error() const { return error_; }
   // True when the target is written in place (a FIFO, a device, standard output).

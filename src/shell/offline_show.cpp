@@ -32,3 +32,5 @@ void OfflineShow::drawStill(double t) {
   prepareFor(t);
   drawFrame(t);
 }
+
+void OfflineShow::setSink(platform::FrameSink* sink) { ui_.layer().setSink(sink ? sink : &capture_); }

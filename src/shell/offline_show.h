@@ -23,6 +23,10 @@ class OfflineShow {
   // The frame a live run at 60 frames a second presents at t.
   void drawStill(double t);
 
+  // Where presented frames go: the show's own captured frame (null), or
+  // another sink (a video).
+  void setSink(platform::FrameSink* sink);
+
   const platform::CaptureSink& frame() const { return capture_; }
   // The latest frame as the viewer sees it.
   std::vector<std::uint8_t> picture(platform::Orientation o) const { return capture_.oriented(o); }

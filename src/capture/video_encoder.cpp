@@ -1,0 +1,340 @@
+#include "capture/video_encoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr VideoContainer kContainers[] = {
+    {".mp4", "mp4", "libx264", "aac", 18, 51},
+    {".mov", "mov", "libx264", "aac", 18, 51},
+    {".mkv", "matroska", "libx264", "aac", 18, 51},
+    {".webm", "webm", "libvpx-vp9", "libopus", 32, 63},
+};
+
+std::string av_message(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+bool ends_with(const std::string& s, const char* suffix) {
+  const std::size_t n = std::strlen(suffix);
+  if (s.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<VideoContainer> container_for(const std::string& path) {
+  for (const VideoContainer& c : kContainers) {
+    if (ends_with(path, c.extension)) return c;
+  }
+  return std::nullopt;
+}
+
+std::string accepted_extensions() { return ".mp4, .mov, .mkv or .webm"; }
+
+struct VideoEncoder::Impl {
+  VideoSettings settings;
+  VideoContainer container{};
+  AVFormatContext* format = nullptr;
+  AVCodecContext* video = nullptr;
+  AVStream* videoStream = nullptr;
+  AVCodecContext* audio = nullptr;
+  AVStream* audioStream = nullptr;
+  SwsContext* scaler = nullptr;
+  SwrContext* resampler = nullptr;
+  AVAudioFifo* fifo = nullptr;
+  AVFrame* picture = nullptr;
+  AVFrame* sound = nullptr;
+  AVPacket* packet = nullptr;
+  std::int64_t frames = 0;        // pictures added
+  std::int64_t soundFed = 0;      // soundtrack frames handed to the resampler
+  std::int64_t soundPts = 0;      // encoded audio, in the encoder's samples
+  std::vector<float> silence;     // for time past the soundtrack's end
+  std::int64_t size = 0;
+
+  ~Impl() {
+    av_packet_free(&packet);
+    av_frame_free(&sound);
+    av_frame_free(&picture);
+    av_audio_fifo_free(fifo);
+    swr_free(&resampler);
+    sws_freeContext(scaler);
+    avcodec_free_context(&audio);
+    avcodec_free_context(&video);
+    if (format) {
+      if (format->pb) avio_closep(&format->pb);
+      avformat_free_context(format);
+    }
+  }
+
+  // Sends `frame` (null to flush) to `codec` and writes every packet it gives back.
+  int encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame) {
+    int r = avcodec_send_frame(codec, frame);
+    if (r < 0) return r;
+    while ((r = avcodec_receive_packet(codec, packet)) == 0) {
+      av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+      packet->stream_index = stream->index;
+      r = av_interleaved_write_frame(format, packet);
+      if (r < 0) return r;
+    }
+    return r == AVERROR(EAGAIN) || r == AVERROR_EOF ? 0 : r;
+  }
+
+  // Encodes whole audio frames from the FIFO (and, when flushing, the rest).
+  int drain_audio(bool flushing) {
+    const int frame_size = audio->frame_size > 0 ? audio->frame_size : 1024;
+    while (av_audio_fifo_size(fifo) >= frame_size || (flushing && av_audio_fifo_size(fifo) > 0)) {
+      const int n = std::min(frame_size, av_audio_fifo_size(fifo));
+      sound->nb_samples = n;
+      if (int r = av_frame_make_writable(sound); r < 0) return r;
+      av_audio_fifo_read(fifo, reinterpret_cast<void**>(sound->data), n);
+      sound->pts = soundPts;
+      soundPts += n;
+      if (int r = encode(audio, audioStream, sound); r < 0) return r;
+    }
+    return 0;
+  }
+
+  // Feeds the soundtrack up to `until` frames of it past the capture's start.
+  int feed_audio(std::int64_t until) {
+    const platform::Sound& track = *settings.sound;
+    const auto total = static_cast<std::int64_t>(track.frames());
+    while (soundFed < until) {
+      const std::int64_t n = std::min<std::int64_t>(until - soundFed, 4096);
+      const std::int64_t at = static_cast<std::int64_t>(settings.soundFirstFrame) + soundFed;
+      const float* input = silence.data();
+      if (at + n <= total) {
+        input = track.samples.data() + at * track.channels;
+      } else if (at < total) {
+        // The soundtrack ends inside this piece: its rest, then silence.
+        std::fill(silence.begin(), silence.end(), 0.0f);
+        std::copy(track.samples.data() + at * track.channels, track.samples.data() + total * track.channels,
+                  silence.begin());
+      } else {
+        std::fill(silence.begin(), silence.end(), 0.0f);
+      }
+      if (int r = resample(reinterpret_cast<const std::uint8_t*>(input), static_cast<int>(n)); r < 0) return r;
+      soundFed += n;
+    }
+    return drain_audio(false);
+  }
+
+  int resample(const std::uint8_t* input, int count) {
+    const int room = swr_get_out_samples(resampler, count);
+    if (room <= 0) return 0;
+    std::vector<std::uint8_t*> planes(static_cast<std::size_t>(audio->ch_layout.nb_channels));
+    if (int r = av_samples_alloc(planes.data(), nullptr, audio->ch_layout.nb_channels, room, audio->sample_fmt, 0);
+        r < 0) {
+      return r;
+    }
+    const std::uint8_t* in[1] = {input};
+    const int got = swr_convert(resampler, planes.data(), room, input ? in : nullptr, count);
+    int r = got;
+    if (got > 0) r = av_audio_fifo_write(fifo, reinterpret_cast<void**>(planes.data()), got);
+    av_freep(&planes[0]);
+    return r < 0 ? r : 0;
+  }
+};
+
+VideoEncoder::VideoEncoder() = default;
+
+VideoEncoder::~VideoEncoder() { abandon(); }
+
+bool VideoEncoder::fail(const std::string& reason) {
+  error_ = out_.path() + ": " + reason;
+  abandon();
+  return false;
+}
+
+bool VideoEncoder::fail(int av_error) { return fail(av_message(av_error)); }
+
+void VideoEncoder::abandon() {
+  impl_.reset();
+  out_.abandon();
+}
+
+
+
+bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) {
+  abandon();
+  av_log_set_level(AV_LOG_QUIET);  // failures are reported in our own words
+  const auto container = container_for(path);
+  if (!container) {
+    error_ = path + ": not a video name (use " + accepted_extensions() + ")";
+    return false;
+  }
+  if (!out_.open(path)) {
+    error_ = out_.error();
+    return false;
+  }
+  impl_ = std::make_unique<Impl>();
+  Impl& m = *impl_;
+  m.settings = settings;
+  m.container = *container;
+
+  if (avformat_alloc_output_context2(&m.format, nullptr, container->muxer, nullptr) < 0 || !m.format) {
+    return fail("cannot make a " + std::string(container->extension) + " file");
+  }
+  const AVCodec* video_codec = avcodec_find_encoder_by_name(container->video);
+  if (!video_codec) return fail(std::string("this system's FFmpeg has no ") + container->video + " encoder");
+  m.videoStream = avformat_new_stream(m.format, nullptr);
+  m.video = avcodec_alloc_context3(video_codec);
+  if (!m.videoStream || !m.video) return fail("out of memory");
+  AVCodecContext* v = m.video;
+  v->width = settings.width;
+  v->height = settings.height;
+  v->time_base = AVRational{1, settings.fps};
+  v->framerate = AVRational{settings.fps, 1};
+  v->pix_fmt = AV_PIX_FMT_YUV420P;
+  v->gop_size = settings.fps * 2;  // a key frame every two seconds, for seeking in players
+  v->color_range = AVCOL_RANGE_MPEG;
+  v->colorspace = AVCOL_SPC_BT709;
+  v->color_primaries = AVCOL_PRI_BT709;
+  v->color_trc = AVCOL_TRC_BT709;
+  const int quality = settings.quality >= 0 ? settings.quality : container->quality_default;
+  av_opt_set_int(v->priv_data, "crf", quality, 0);
+  if (std::strcmp(container->video, "libx264") == 0) {
+    // The show's thread and the GL driver keep a core busy: "veryfast" keeps
+    // the encoder from holding the capture back, at a few percent more bytes
+    // than "medium" for the same constant quality.
+    av_opt_set(v->priv_data, "preset", "veryfast", 0);
+    av_opt_set(v->priv_data, "tune", "animation", 0);
+  } else {
+    v->bit_rate = 0;  // constant quality only
+    av_opt_set(v->priv_data, "deadline", "good", 0);
+    av_opt_set_int(v->priv_data, "cpu-used", 5, 0);  // the fastest of the "good" speeds
+    av_opt_set_int(v->priv_data, "row-mt", 1, 0);
+  }
+  if (m.format->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (int r = avcodec_open2(v, video_codec, nullptr); r < 0) return fail(r);
+  avcodec_parameters_from_context(m.videoStream->codecpar, v);
+  m.videoStream->time_base = v->time_base;
+  m.videoStream->avg_frame_rate = v->framerate;
+
+  m.scaler = sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGBA, settings.width, settings.height,
+                            AV_PIX_FMT_YUV420P, SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+  if (!m.scaler) return fail("cannot convert its pictures");
+  sws_setColorspaceDetails(m.scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SWS_CS_ITU709), 0,
+                           0, 1 << 16, 1 << 16);
+  m.picture = av_frame_alloc();
+  m.packet = av_packet_alloc();
+  if (!m.picture || !m.packet) return fail("out of memory");
+  m.picture->format = AV_PIX_FMT_YUV420P;
+  m.picture->width = settings.width;
+  m.picture->height = settings.height;
+  if (int r = av_frame_get_buffer(m.picture, 0); r < 0) return fail(r);
+
+  if (settings.sound) {
+    const AVCodec* audio_codec = avcodec_find_encoder_by_name(container->audio);
+    if (!audio_codec) return fail(std::string("this system's FFmpeg has no ") + container->audio + " encoder");
+    m.audioStream = avformat_new_stream(m.format, nullptr);
+    m.audio = avcodec_alloc_context3(audio_codec);
+    if (!m.audioStream || !m.audio) return fail("out of memory");
+    AVCodecContext* a = m.audio;
+    const bool opus = std::strcmp(container->audio, "libopus") == 0;
+    a->sample_rate = opus ? 48000 : settings.sound->rate;
+    a->sample_fmt = audio_codec->sample_fmts ? audio_codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    if (opus && audio_codec->sample_fmts) {
+      for (const AVSampleFormat* f = audio_codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
+        if (*f == AV_SAMPLE_FMT_FLT) a->sample_fmt = *f;
+      }
+    }
+    a->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
+    a->bit_rate = opus ? 160000 : 192000;
+    a->time_base = AVRational{1, a->sample_rate};
+    if (m.format->oformat->flags & AVFMT_GLOBALHEADER) a->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (int r = avcodec_open2(a, audio_codec, nullptr); r < 0) return fail(r);
+    avcodec_parameters_from_context(m.audioStream->codecpar, a);
+    m.audioStream->time_base = a->time_base;
+
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    if (swr_alloc_set_opts2(&m.resampler, &a->ch_layout, a->sample_fmt, a->sample_rate, &stereo, AV_SAMPLE_FMT_FLT,
+                            settings.sound->rate, 0, nullptr) < 0 ||
+        swr_init(m.resampler) < 0) {
+      return fail("cannot convert its sound");
+    }
+    m.fifo = av_audio_fifo_alloc(a->sample_fmt, a->ch_layout.nb_channels, 8192);
+    m.sound = av_frame_alloc();
+    if (!m.fifo || !m.sound) return fail("out of memory");
+    m.sound->format = a->sample_fmt;
+    av_channel_layout_copy(&m.sound->ch_layout, &a->ch_layout);
+    m.sound->sample_rate = a->sample_rate;
+    m.sound->nb_samples = a->frame_size > 0 ? a->frame_size : 1024;
+    if (int r = av_frame_get_buffer(m.sound, 0); r < 0) return fail(r);
+    m.silence.assign(4096 * static_cast<std::size_t>(settings.sound->channels), 0.0f);
+  }
+
+  // libavformat writes the file by name: the temporary one beside the target.
+  if (int r = avio_open(&m.format->pb, out_.writtenPath().c_str(), AVIO_FLAG_WRITE); r < 0) return fail(r);
+  AVDictionary* options = nullptr;
+  if (std::strcmp(container->muxer, "mp4") == 0 || std::strcmp(container->muxer, "mov") == 0) {
+    av_dict_set(&options, "movflags", "+faststart", 0);  // playable while it downloads
+  }
+  m.format->url = av_strdup(out_.writtenPath().c_str());  // the fast start's second pass reopens it
+  const int r = avformat_write_header(m.format, &options);
+  av_dict_free(&options);
+  if (r < 0) return fail(r);
+  return true;
+}
+
+bool VideoEncoder::addFrame(const std::uint8_t* rgba) {
+  if (!impl_) return false;
+  Impl& m = *impl_;
+  const auto t0 = std::chrono::steady_clock::now();
+  if (int r = av_frame_make_writable(m.picture); r < 0) return fail(r);
+  const int stride[1] = {m.settings.width * 4};
+  sws_scale(m.scaler, &rgba, stride, 0, m.settings.height, m.picture->data, m.picture->linesize);
+  const auto t1 = std::chrono::steady_clock::now();
+  conversion_ += std::chrono::duration<double>(t1 - t0).count();
+  m.picture->pts = m.frames++;
+  if (int r = m.encode(m.video, m.videoStream, m.picture); r < 0) return fail(r);
+  if (m.audio) {
+    // The sound of this picture's time on screen: up to the next picture.
+    const std::int64_t until = av_rescale(m.frames, m.settings.sound->rate, m.settings.fps);
+    if (int r = m.feed_audio(until); r < 0) return fail(r);
+  }
+  encoding_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
+  return true;
+}
+
+bool VideoEncoder::finish() {
+  if (!impl_) return false;
+  Impl& m = *impl_;
+  if (int r = m.encode(m.video, m.videoStream, nullptr); r < 0) return fail(r);
+  if (m.audio) {
+    if (int r = m.resample(nullptr, 0); r < 0) return fail(r);  // what the resampler still holds
+    if (int r = m.drain_audio(true); r < 0) return fail(r);
+    if (int r = m.encode(m.audio, m.audioStream, nullptr); r < 0) return fail(r);
+  }
+  if (int r = av_write_trailer(m.format); r < 0) return fail(r);
+  m.size = avio_size(m.format->pb);
+  if (int r = avio_closep(&m.format->pb); r < 0) return fail(r);
+  if (!out_.commit()) {
+    error_ = out_.error();
+    impl_.reset();
+    return false;
+  }
+  size_ = m.size;
+  impl_.reset();
+  return true;
+}
