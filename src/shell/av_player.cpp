@@ -1,75 +1,77 @@
 #include "shell/av_player.h"
 
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_mixer.h>
-
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/bundle.h"
-#include "platform/files.h"
 #include "platform/log.h"
+#include "platform/sound_file.h"
+#include "platform/sound_output.h"
 #include "shell/eagl_view.h"
 
 namespace {
-Mix_Music* gAVPlayer = nullptr;
+
 bool gEnabled = true;
+platform::Sound gMusic;
+bool gDecoded = false;
+std::thread gPrefetch;
+// The player: created by avAudioInit, closed at exit (the show ends with a
+// plain exit from inside a frame; nothing may play into a process being
+// torn down).
+std::unique_ptr<platform::SoundOutput> gAVPlayer;
 
-// The show ends with a plain exit from inside a frame; the mixer's thread is
-// stopped first so that nothing plays into a process being torn down.
-void close_audio_device() {
-  Mix_CloseAudio();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+void decode() { gDecoded = platform::decode_sound_file(platform::bundlePath() + "/music.mp3", &gMusic, nullptr); }
+
+void close_player() {
+  if (gPrefetch.joinable()) gPrefetch.join();
+  gAVPlayer.reset();
 }
 
-// The audio device: opened once; a device that cannot be opened leaves the
-// show silent with one warning.
-bool open_audio_device() {
-  // SIGINT and SIGTERM are the program's own (platform/signals.h).
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    platform::NSLog("cannot open an audio device (%s); the show plays without sound", SDL_GetError());
-    return false;
-  }
-  Mix_Init(MIX_INIT_MP3);
-  if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
-    platform::NSLog("cannot open an audio device (%s); the show plays without sound", Mix_GetError());
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return false;
-  }
-  std::atexit(close_audio_device);
-  return true;
+// Once, before anything needs closing: a failed load can end the process
+// while the music is still being decoded.
+void close_at_exit() {
+  static const bool registered = std::atexit(close_player) == 0;
+  (void)registered;
 }
+
 }  // namespace
 
 void avAudioSetEnabled(bool enabled) { gEnabled = enabled; }
 
+void avAudioPrefetch() {
+  if (!gEnabled || gPrefetch.joinable()) return;
+  close_at_exit();
+  gPrefetch = std::thread(decode);
+}
+
 void avAudioInit() {
-  if (!gEnabled) return;
-  const std::string path = platform::bundlePath() + "/music.mp3";
-  // Only a regular file is a soundtrack: anything else (a FIFO, a device)
-  // counts as missing rather than hanging the start-up.
-  const int fd = platform::open_regular_file(path, nullptr);
-  std::FILE* stream = fd >= 0 ? fdopen(fd, "rb") : nullptr;
-  SDL_RWops* file = stream ? SDL_RWFromFP(stream, SDL_TRUE) : nullptr;
-  if (!file) {
-    if (stream) std::fclose(stream);
-    else if (fd >= 0) close(fd);
-    return;  // no soundtrack: the show plays in silence, unannounced
+  if (!gEnabled || gAVPlayer) return;
+  if (gPrefetch.joinable()) {
+    gPrefetch.join();
+  } else {
+    decode();
   }
-  if (!open_audio_device()) {
-    SDL_RWclose(file);
+  if (!gDecoded) return;  // no soundtrack: the show plays in silence, unannounced
+  auto player = std::make_unique<platform::SoundOutput>();
+  std::string why;
+  if (!player->open(&gMusic, demo_time_at, &why)) {
+    platform::NSLog("cannot open an audio device (%s); the show plays without sound", why.c_str());
     return;
   }
-  gAVPlayer = Mix_LoadMUSType_RW(file, MUS_MP3, 1);
+  close_at_exit();
+  gAVPlayer = std::move(player);
 }
 
 void avAudioPlay() {
-  if (!gAVPlayer) return;
-  if (Mix_PlayMusic(gAVPlayer, 0) != 0) return;  // 0: play once and stop
-  // Entering the show part-way: the music starts at the same moment.
-  if (start_offset() > 0) Mix_SetMusicPosition(start_offset());
+  if (gAVPlayer) gAVPlayer->start();
+}
+
+void avAudioSetPaused(bool paused) {
+  if (gAVPlayer) gAVPlayer->setPaused(paused);
+}
+
+void avAudioSetVolume(float volume) {
+  if (gAVPlayer) gAVPlayer->setVolume(volume);
 }

@@ -2,6 +2,8 @@
 
 #include <sys/time.h>
 
+#include <atomic>
+
 #include "engine/demo.h"
 #include "platform/clock.h"
 #include "platform/log.h"
@@ -11,20 +13,26 @@ using platform::EAGLContext;
 using platform::NSTimer;
 
 namespace {
-double gBaseTime = 0;
+// Read by the sound's thread too (demo_time_at).
+std::atomic<double> gBaseTime = 0;
 double gStartOffset = 0;
+
+double clock_seconds() {
+  const timeval tv = platform::clock_reading();
+  return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
+}
 }  // namespace
 
-void set_basetime() {
-  const timeval tv = platform::clock_reading();
-  gBaseTime = static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6 - gStartOffset;
-}
+void set_basetime() { gBaseTime = clock_seconds() - gStartOffset; }
 
 float get_time() {
-  const timeval tv = platform::clock_reading();
-  const double d = static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6 - gBaseTime;
+  const double d = clock_seconds() - gBaseTime;
   return static_cast<float>(d);
 }
+
+void set_demo_time(double seconds) { gBaseTime = clock_seconds() - seconds; }
+
+double demo_time_at(double clock) { return clock - gBaseTime; }
 
 void set_start_offset(double seconds) { gStartOffset = seconds; }
 
@@ -110,6 +118,10 @@ void EAGLView::startAnimation() {
 }
 
 void EAGLView::stopAnimation() { setAnimationTimer(nullptr); }
+
+void EAGLView::resumeAnimation() {
+  if (!animationTimer_) scheduleFrameTimer();
+}
 
 void EAGLView::setAnimationTimer(NSTimer* timer) {
   if (animationTimer_) animationTimer_->invalidate();

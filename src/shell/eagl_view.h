@@ -31,6 +31,9 @@ class EAGLView final : public platform::View {
 
   void startAnimation();
   void stopAnimation();
+  // Starts the frame timer again after stopAnimation, leaving the clock as
+  // it is (the player's resume).
+  void resumeAnimation();
   // One frame: setContext, demo_playback(get_time()), blit.
   void drawView();
 
@@ -67,6 +70,12 @@ class EAGLView final : public platform::View {
 // The arithmetic is double; only the difference is narrowed to float.
 void set_basetime();
 float get_time();
+
+// The player's hold on the clock: demo time becomes `seconds` now (a seek, a
+// resume). And demo time, unrounded, at a reading of the monotonic clock in
+// seconds, for the sound's own thread.
+void set_demo_time(double seconds);
+double demo_time_at(double clock_seconds);
 
 // Seconds of the show already behind when the animation starts (play --from):
 // demo time starts there instead of at 0.

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/window.h"
+#include "shell/av_player.h"
 
 MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window)
     : layer_(kScreenWidth, kScreenHeight, sink) {
@@ -35,7 +36,10 @@ MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window
 
 MainInterface::~MainInterface() { platform::NSRunLoop::mainRunLoop().setEventSource(nullptr); }
 
-void MainInterface::launch() { application_->launch(); }
+void MainInterface::launch() {
+  avAudioPrefetch();
+  application_->launch();
+}
 
 void MainInterface::startAt(double seconds) {
   set_start_offset(seconds);

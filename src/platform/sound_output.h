@@ -1,0 +1,58 @@
+#pragma once
+// The sound device (SDL's audio): plays a decoded Sound in step with a
+// timeline the caller gives. On its own thread, for every buffer it hands to
+// the device, it asks the timeline which moment will be heard when that
+// buffer plays, and if the music has drifted from it by more than a frame
+// (a start part-way, a seek, a resume, a stall of the whole process) it
+// moves the music there; otherwise it plays on without a seam.
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "platform/sound_file.h"
+
+namespace platform {
+
+class SoundOutput {
+ public:
+  SoundOutput() = default;
+  ~SoundOutput();
+  SoundOutput(const SoundOutput&) = delete;
+  SoundOutput& operator=(const SoundOutput&) = delete;
+
+  // Opens the default device for `sound`, which must outlive the output;
+  // `timeline(clock_seconds)` is the moment of the sound (in seconds) that
+  // should be heard at monotonic time `clock_seconds` (platform/clock.h). It
+  // is called on the device's thread and must be safe there. The device
+  // stays silent until start(). False with *error set.
+  bool open(const Sound* sound, std::function<double(double clock_seconds)> timeline, std::string* error);
+  void close();
+  bool isOpen() const { return device_ != 0; }
+
+  void start();
+  // Silence, keeping the music's place.
+  void setPaused(bool paused) { paused_ = paused; }
+  // 0 to 1.
+  void setVolume(float volume) { volume_ = volume; }
+
+  // Seconds from handing a buffer to the device to hearing its first sample.
+  double latency() const { return latency_; }
+  // Times the music was moved to the timeline (a start, a seek, a stall).
+  int jumps() const { return jumps_; }
+
+ private:
+  static void fill(void* self, unsigned char* stream, int bytes);
+  void fill(float* out, int frames);
+
+  unsigned device_ = 0;
+  const Sound* sound_ = nullptr;
+  std::function<double(double)> timeline_;
+  double latency_ = 0;
+  long long position_ = 0;  // the next sample frame to play; the device's thread only
+  bool placed_ = false;
+  std::atomic<bool> paused_{false};
+  std::atomic<float> volume_{1.0f};
+  std::atomic<int> jumps_{0};
+};
+
+}  // namespace platform
