@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "engine/demo.h"
 #include "picture_mapping.h"
@@ -191,15 +194,48 @@ TEST(EndOfShow, AWindowedRunFrom184EndsByItselfUnderXvfb) {
   EXPECT_LT(r.seconds, 20);
 }
 
-TEST(Bench, ReportsEveryRowItRenders) {
+// One row: a name, then frames, mean, median, p99, max and the mean and p99
+// in yardsticks.
+struct BenchRow {
+  std::string name;
+  std::vector<double> figures;
+};
+
+std::vector<BenchRow> bench_rows(const std::string& out) {
+  std::vector<BenchRow> rows;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.size() < 27 || line.find(':') != std::string::npos) continue;
+    std::istringstream numbers(line.substr(26));
+    BenchRow row{line.substr(0, line.find_last_not_of(' ', 25) + 1), {}};
+    for (double v = 0; numbers >> v;) row.figures.push_back(v);
+    if (row.figures.size() == 7) rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(Bench, ReportsTheYardstickAndEveryRowItRendersInYardsticks) {
   const auto r = fixture::run({VELMORA_BINARY, "bench", "--from", "52", "--to", "54"}, {});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("frame time (ms)"), std::string::npos);
-  EXPECT_NE(r.out.find("scene 1, ribbons"), std::string::npos);
-  EXPECT_NE(r.out.find("scene 2, metaballs"), std::string::npos);
-  EXPECT_EQ(r.out.find("scene 3"), std::string::npos);
-  EXPECT_NE(r.out.find("whole span                     121"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("frames per second"), std::string::npos);
+  EXPECT_NE(r.out.find("frame time (ms)             frames      mean    median       p99       max   mean/yd    p99/yd"),
+            std::string::npos)
+      << r.out;
+  const auto rows = bench_rows(r.out);
+  ASSERT_EQ(rows.size(), 4u) << r.out;
+  EXPECT_EQ(rows[0].name, "yardstick");
+  EXPECT_EQ(rows[0].figures[0], 300);
+  EXPECT_EQ(rows[1].name, "scene 1, ribbons");
+  EXPECT_EQ(rows[2].name, "scene 2, metaballs");
+  EXPECT_EQ(rows[3].name, "whole span");
+  EXPECT_EQ(rows[3].figures[0], 121);
+  const double yardstick = rows[0].figures[1];
+  ASSERT_GT(yardstick, 0);
+  for (const BenchRow& row : rows) {
+    EXPECT_NEAR(row.figures[5], row.figures[1] / yardstick, 0.006 + 0.002 * row.figures[5]) << row.name;
+    EXPECT_NEAR(row.figures[6], row.figures[3] / yardstick, 0.006 + 0.002 * row.figures[6]) << row.name;
+  }
+  EXPECT_NE(r.out.find("times real time"), std::string::npos);
   const auto bad = fixture::run({VELMORA_BINARY, "bench", "--from", "60", "--to", "50"}, {});
   EXPECT_EQ(bad.status, 2);
 }
