@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/demo.h"
@@ -45,6 +46,43 @@ TEST_F(ClosingScenes, TheCubeSceneFlashesFadesAndCuts) {
   EXPECT_LT(off, 50);
   EXPECT_TRUE(still(141).all_black());  // the cut, behind a black screen
   EXPECT_GT(still(141.9).brightest(), 30);
+}
+
+// Where the brightest 5 x 5 patch of a picture lies (its centre; the first of
+// equals), so that a lone glint does not count.
+std::pair<int, int> brightest_at(const Picture& p) {
+  std::pair<int, int> at{0, 0};
+  int best = -1;
+  for (int y = 2; y + 2 < p.height(); ++y)
+    for (int x = 2; x + 2 < p.width(); ++x) {
+      int sum = 0;
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+          const Colour c = p.at(x + dx, y + dy);
+          sum += c.r + c.g + c.b;
+        }
+      if (sum > best) best = sum, at = {x, y};
+    }
+  return at;
+}
+
+// The camera looks at the cube from first to last, so it is in the middle of
+// the frame and the brightest thing there: before the cut (50 units away),
+// after it, and late in the steady light, 31 units away. The portrait
+// picture's x runs up the landscape view, its y from left to right. The
+// cube's light on the grass peaks straight below it.
+TEST_F(ClosingScenes, TheCubeGlowsInTheMiddleOfTheFrameAndLightsTheGrassBelowIt) {
+  for (double t : {139.5, 144.0, 169.0}) {
+    const auto [x, y] = brightest_at(still(t));
+    const int half = t < 141 ? 26 : 50;  // the cube's half height on screen, and its rim
+    EXPECT_LT(std::abs(x - 160), half) << t << " at " << x << ", " << y;
+    EXPECT_LT(std::abs(y - 240), half) << t << " at " << x << ", " << y;
+  }
+  for (double t : {139.5, 144.0}) {
+    const auto [x, y] = brightest_at(added_by(grasslightmap, t));
+    EXPECT_LT(x, 160 - 22) << t << " at " << x << ", " << y;  // below the cube
+    EXPECT_LT(std::abs(y - 240), 12) << t << " at " << x << ", " << y;
+  }
 }
 
 // How many pixels the credits light up at t.
