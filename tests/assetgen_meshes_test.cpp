@@ -390,7 +390,7 @@ TEST_F(MeshFiles, TrunkStandsBesideTheCubeClearOfTheCamera) {
   double top_t = 1, bottom_t = 0, nearest = 1e9;
   for (const auto& v : m.v) {
     EXPECT_FALSE(inside_cube(v, 0.5)) << "inside the cube";
-    if (std::fabs(v.pos.x - kCubeX) < 10) nearest = std::min(nearest, 20 - std::hypot(v.pos.y, v.pos.z));
+    if (std::fabs(v.pos.x - kCubeX) < 6) nearest = std::min(nearest, 20 - std::hypot(v.pos.y, v.pos.z));
     ASSERT_TRUE(v.s >= 0 && v.s <= 1);
     if (v.pos.x == b.hi[0]) top_t = std::min(top_t, v.t);
     if (v.pos.x == b.lo[0]) bottom_t = std::max(bottom_t, v.t);

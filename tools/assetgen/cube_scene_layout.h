@@ -21,7 +21,7 @@ inline constexpr double kCubeHalf = 6;
 // The ground, a little below the cube, and the grass patch on it: a disc of
 // kPatchRadius about the turning axis, no wider than the cube's light reaches.
 inline constexpr double kGroundX = 18;
-inline constexpr double kPatchRadius = 30;
+inline constexpr double kPatchRadius = 24;
 
 // The trunk stands 12 units off the turning axis: close enough that, as the
 // camera closes in, it crosses in front of the cube only briefly and stays

@@ -74,11 +74,11 @@ MeshBuilder build_trunk() {
   // Rings close together where the roots flare and where the cube lights the
   // bark, further apart up in the dark; the camera never sees the top.
   MeshBuilder m;
-  const int around = 16;
+  const int around = 12;
   std::vector<double> heights;
-  for (double h = 0; h < 8; h += 1.5) heights.push_back(h);
-  for (double h = 8; h < 24; h += 4) heights.push_back(h);
-  for (double h = 24; h < kTrunkHeight; h += 10) heights.push_back(h);
+  for (double h = 0; h < 6; h += 2) heights.push_back(h);
+  for (double h = 6; h < 24; h += 6) heights.push_back(h);
+  for (double h = 24; h < kTrunkHeight; h += 19) heights.push_back(h);
   heights.push_back(kTrunkHeight);
   std::vector<SweepFrame> path;
   for (double h : heights) path.push_back({centre_at(h), {0, 1, 0}, {0, 0, 1}});
@@ -101,7 +101,7 @@ MeshBuilder build_trunk() {
   };
   for (const Bough& b : {Bough{56, away - 40, 26, 1.5}, Bough{72, away + 55, 20, 1.2}}) {
     const double az = b.azimuth * std::numbers::pi / 180;
-    const int rings = 5, bough_around = 8;
+    const int rings = 4, bough_around = 6;
     std::vector<SweepFrame> bough;
     std::vector<double> radius;
     Vec3 p = centre_at(b.height);
@@ -158,7 +158,7 @@ MeshBuilder build_grass() {
   Scatter rnd(0x5eed'cafe'f00dULL);
   const Point trunk = trunk_centre(0);
   int tufts = 0;
-  while (tufts < 110) {
+  while (tufts < 130) {
     const double r = (R - 4) * std::pow(rnd.next(), 0.85);
     const double a = rnd.range(0, 2 * std::numbers::pi);
     const double ty = r * std::cos(a), tz = r * std::sin(a);
@@ -166,7 +166,7 @@ MeshBuilder build_grass() {
     if (rnd.next() > cube_light({g, ty, tz}, {1, 0, 0}) * 1.6) continue;
     ++tufts;
     const double lit = cube_light({g, ty, tz}, {1, 0, 0});
-    const int blades = 3 + static_cast<int>(rnd.next() * 3);
+    const int blades = 4 + static_cast<int>(rnd.next() * 4);
     const double tuft_height = 2.0 + 2.0 * lit + rnd.range(0, 1.0);
     for (int b = 0; b < blades; ++b) {
       const double ry = ty + rnd.range(-1.2, 1.2), rz = tz + rnd.range(-1.2, 1.2);
@@ -175,22 +175,17 @@ MeshBuilder build_grass() {
       const double h = std::min(tuft_height * rnd.range(0.6, 1.15), 4.5);  // well below the cube
       const double w = rnd.range(0.4, 0.75);
       const double face = rnd.range(0, std::numbers::pi);           // which way the blade's flat side turns
-      const double lean_dir = rnd.range(0, 2 * std::numbers::pi);  // which way it bends
-      const double lean = rnd.range(0.15, 0.55) * h;
+      const double lean_dir = rnd.range(0, 2 * std::numbers::pi);  // which way it leans
+      const double lean = rnd.range(0.1, 0.4) * h;
       const Vec3 across{0, std::cos(face) * w / 2, std::sin(face) * w / 2};
       const Vec3 bend{0, std::cos(lean_dir), std::sin(lean_dir)};
       const Vec3 root{g, ry, rz};
-      const Vec3 mid = root + Vec3{h * 0.55, 0, 0} + bend * (lean * 0.25);
       const Vec3 tip = root + Vec3{h, 0, 0} + bend * lean;
-      const Vec3 a0 = root - across, a1 = root + across;
-      const Vec3 b0 = mid - across * 0.75, b1 = mid + across * 0.75;
-      // One normal for the whole blade (it is never lit; this keeps the file small).
+      // One leaning triangle a blade: at a few pixels tall, a bend would not
+      // show, and each triangle costs the driver as much as a large one.
       const int n = m.normal(cross(across, tip - root)), t = m.uv(st);
-      const Corner ca0{m.position(a0), t, n}, ca1{m.position(a1), t, n}, cb0{m.position(b0), t, n},
-          cb1{m.position(b1), t, n}, ctip{m.position(tip), t, n};
-      m.triangle(ca0, ca1, cb1);
-      m.triangle(ca0, cb1, cb0);
-      m.triangle(cb0, cb1, ctip);
+      m.triangle(Corner{m.position(root - across), t, n}, Corner{m.position(root + across), t, n},
+                 Corner{m.position(tip), t, n});
     }
   }
   return m;
