@@ -13,6 +13,6 @@ done <<'LIST'
 2-metaballs 60.5
 3-creature 100
 3-greetings 115.25
-4-glowing-cube 143
+4-glowing-cube 147
 5-closing-picture 182
 LIST

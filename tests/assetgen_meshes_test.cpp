@@ -19,11 +19,14 @@
 #include <tuple>
 #include <vector>
 
+#include "cube_scene_layout.h"
 #include "meshes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using namespace assetgen::cube_scene;
 
 const std::vector<std::string> kMeshFiles = {
     "pipe_hi.obj",      "pipe_lo.obj",    "drill_arm_connector.obj", "drill_body.obj",  "hammer_left.obj",
@@ -340,53 +343,75 @@ TEST_F(MeshFiles, CreatureSizeHeadAndTexture) {
 
 // ---- Scene 4 --------------------------------------------------------------------
 
-// Ten units about the origin; every triangle spans half the texture, so that
-// each face carries the whole of it.
-TEST_F(MeshFiles, CubeIsTenUnitsAtTheOriginWithTheWholeTextureOnEachFace) {
+// On the axis the camera looks along, twelve units a side; every triangle
+// spans half the texture, so that each face carries the whole of it.
+TEST_F(MeshFiles, CubeFloatsOnTheTurningAxisWithTheWholeTextureOnEachFace) {
   const Mesh m = load("treetrunk_cube.obj");
   ASSERT_EQ(m.v.size(), 36u);
   const Box b = bounds(m);
-  for (int k = 0; k < 3; ++k) EXPECT_TRUE(std::fabs(b.lo[k] + 5) < 1e-3 && std::fabs(b.hi[k] - 5) < 1e-3) << k;
+  const double centre[3] = {kCubeX, 0, 0};
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_NEAR(b.lo[k], centre[k] - kCubeHalf, 1e-3) << k;
+    EXPECT_NEAR(b.hi[k], centre[k] + kCubeHalf, 1e-3) << k;
+  }
   for (std::size_t i = 0; i < m.v.size(); i += 3) {
     const Vertex *a = &m.v[i], *b1 = a + 1, *c = a + 2;
     for (const Vertex* v : {a, b1, c}) EXPECT_TRUE((v->s == 0 || v->s == 1) && (v->t == 0 || v->t == 1));
     EXPECT_NE((b1->s - a->s) * (c->t - a->t) - (c->s - a->s) * (b1->t - a->t), 0) << "triangle " << i / 3;
   }
+  // Whole in the frame when the camera is closest, 20 units from the axis,
+  // however far the world has turned: the frustum spans x/-z within 1 and
+  // y/-z within 1.5.
+  for (int degrees = 0; degrees < 360; degrees += 5) {
+    const double a = degrees * std::numbers::pi / 180;
+    for (const auto& v : m.v) {
+      const double y = v.pos.y * std::cos(a) - v.pos.z * std::sin(a), z = v.pos.y * std::sin(a) + v.pos.z * std::cos(a);
+      const double depth = 20 - z;
+      EXPECT_LT(std::fabs(v.pos.x - kCubeX) / depth, 0.9) << degrees;
+      EXPECT_LT(std::fabs(y) / depth, 1.4) << degrees;
+    }
+  }
 }
 
-// Rooted in the ground beside the cube, rising out of the frame, inside the
-// circle of the closing camera (20 units from the x axis at eye height 30),
+bool inside_cube(const Vertex& v, double margin) {
+  return std::fabs(v.pos.x - kCubeX) < kCubeHalf + margin && std::fabs(v.pos.y) < kCubeHalf + margin &&
+         std::fabs(v.pos.z) < kCubeHalf + margin;
+}
+
+// Rooted in the ground beside the cube and rising out of the first frame
+// (its top edge is 50 units above the cube), clear of the cube and, at the
+// camera's height, well inside its closing circle (20 units from the axis),
 // t = 0 at its top and 1 at its foot.
-TEST_F(MeshFiles, TrunkStandsBesideTheCubeInsideTheCamerasCircle) {
+TEST_F(MeshFiles, TrunkStandsBesideTheCubeClearOfTheCamera) {
   const Mesh m = load("treetrunk.obj");
   const Box b = bounds(m);
-  EXPECT_LE(b.lo[0], bounds(load("grass.obj")).lo[0]);
-  EXPECT_GT(b.hi[0], 110);
-  double top_t = 1, bottom_t = 0;
+  EXPECT_LE(b.lo[0], kGroundX);
+  EXPECT_GT(b.hi[0], kCubeX + 50);
+  double top_t = 1, bottom_t = 0, nearest = 1e9;
   for (const auto& v : m.v) {
-    EXPECT_FALSE(std::fabs(v.pos.x) < 6 && std::fabs(v.pos.y) < 6 && std::fabs(v.pos.z) < 6) << "inside the cube";
-    EXPECT_FALSE(v.pos.x > 10 && v.pos.x < 50 && std::hypot(v.pos.y, v.pos.z) >= 18.5) << "in the camera's way";
+    EXPECT_FALSE(inside_cube(v, 0.5)) << "inside the cube";
+    if (std::fabs(v.pos.x - kCubeX) < 6) nearest = std::min(nearest, 20 - std::hypot(v.pos.y, v.pos.z));
     ASSERT_TRUE(v.s >= 0 && v.s <= 1);
     if (v.pos.x == b.hi[0]) top_t = std::min(top_t, v.t);
     if (v.pos.x == b.lo[0]) bottom_t = std::max(bottom_t, v.t);
   }
+  EXPECT_GT(nearest, 4) << "in the camera's way";
   EXPECT_NEAR(top_t, 0, 1e-3);
   EXPECT_NEAR(bottom_t, 1, 1e-3);
 }
 
-// The ground lies a little below the cube's bottom. Every vertex carries the
-// planar map of its root on the ground: s = (y + R) / 2R, t = (z + R) / 2R,
-// with R the patch's radius; blades stand up from their root and none grows
-// into the cube.
-TEST_F(MeshFiles, GrassMapsTheGroundAroundTheCube) {
+// The ground lies below the cube, a disc about the turning axis. Every vertex
+// carries the planar map of its root on the ground: s = (y + R) / 2R,
+// t = (z + R) / 2R, with R the patch's radius; blades stand up from their root
+// and none reaches the cube.
+TEST_F(MeshFiles, GrassMapsTheGroundUnderTheCube) {
   const Mesh m = load("grass.obj");
   const double ground = bounds(m).lo[0];
-  EXPECT_LT(ground, -5);
-  EXPECT_GT(ground, -12);
+  EXPECT_EQ(ground, kGroundX);
   double R = 0;
   for (const auto& v : m.v)
     if (v.pos.x == ground) R = std::max(R, std::hypot(v.pos.y, v.pos.z));
-  EXPECT_GE(R, 40);
+  EXPECT_NEAR(R, kPatchRadius, 1e-3);
   std::size_t blades = 0;
   for (std::size_t i = 0; i < m.v.size(); i += 3) {
     const Vertex* tri = &m.v[i];
@@ -400,11 +425,10 @@ TEST_F(MeshFiles, GrassMapsTheGroundAroundTheCube) {
       EXPECT_TRUE(v.t == tri[0].t || flat) << "blade corners differ at " << i;
       EXPECT_LE(std::hypot(ry, rz), R + 0.02) << "root outside the patch";
       EXPECT_LT(std::hypot(v.pos.y - ry, v.pos.z - rz), flat ? 3e-4 * 2 * R : 6) << "at " << i;
-      EXPECT_TRUE(v.pos.x >= ground && v.pos.x < ground + 12);
-      EXPECT_FALSE(v.pos.x > -5.5 && std::fabs(v.pos.y) < 5.5 && std::fabs(v.pos.z) < 5.5) << "grows into the cube";
+      EXPECT_TRUE(v.pos.x >= ground && v.pos.x < kCubeX - kCubeHalf - 1) << "reaches the cube at " << i;
     }
   }
-  EXPECT_GT(blades, 1000u);
+  EXPECT_GT(blades, 600u);
 }
 
 }  // namespace

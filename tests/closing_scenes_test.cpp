@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/demo.h"
 #include "picture_mapping.h"
@@ -42,6 +46,43 @@ TEST_F(ClosingScenes, TheCubeSceneFlashesFadesAndCuts) {
   EXPECT_LT(off, 50);
   EXPECT_TRUE(still(141).all_black());  // the cut, behind a black screen
   EXPECT_GT(still(141.9).brightest(), 30);
+}
+
+// Where the brightest 5 x 5 patch of a picture lies (its centre; the first of
+// equals), so that a lone glint does not count.
+std::pair<int, int> brightest_at(const Picture& p) {
+  std::pair<int, int> at{0, 0};
+  int best = -1;
+  for (int y = 2; y + 2 < p.height(); ++y)
+    for (int x = 2; x + 2 < p.width(); ++x) {
+      int sum = 0;
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+          const Colour c = p.at(x + dx, y + dy);
+          sum += c.r + c.g + c.b;
+        }
+      if (sum > best) best = sum, at = {x, y};
+    }
+  return at;
+}
+
+// The camera looks at the cube from first to last, so it is in the middle of
+// the frame and the brightest thing there: before the cut (50 units away),
+// after it, and late in the steady light, 31 units away. The portrait
+// picture's x runs up the landscape view, its y from left to right. The
+// cube's light on the grass peaks straight below it.
+TEST_F(ClosingScenes, TheCubeGlowsInTheMiddleOfTheFrameAndLightsTheGrassBelowIt) {
+  for (double t : {139.5, 144.0, 169.0}) {
+    const auto [x, y] = brightest_at(still(t));
+    const int half = t < 141 ? 26 : 50;  // the cube's half height on screen, and its rim
+    EXPECT_LT(std::abs(x - 160), half) << t << " at " << x << ", " << y;
+    EXPECT_LT(std::abs(y - 240), half) << t << " at " << x << ", " << y;
+  }
+  for (double t : {139.5, 144.0}) {
+    const auto [x, y] = brightest_at(added_by(grasslightmap, t));
+    EXPECT_LT(x, 160 - 22) << t << " at " << x << ", " << y;  // below the cube
+    EXPECT_LT(std::abs(y - 240), 12) << t << " at " << x << ", " << y;
+  }
 }
 
 // How many pixels the credits light up at t.
@@ -191,16 +232,49 @@ TEST(EndOfShow, AWindowedRunFrom184EndsByItselfUnderXvfb) {
   EXPECT_LT(r.seconds, 20);
 }
 
-TEST(Bench, ReportsEveryRowItRenders) {
+// One row: a name, then frames, mean, median, p99, max and the mean and p99
+// in yardsticks.
+struct BenchRow {
+  std::string name;
+  std::vector<double> figures;
+};
+
+std::vector<BenchRow> bench_rows(const std::string& out) {
+  std::vector<BenchRow> rows;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.size() < 27 || line.find(':') != std::string::npos) continue;
+    std::istringstream numbers(line.substr(26));
+    BenchRow row{line.substr(0, line.find_last_not_of(' ', 25) + 1), {}};
+    for (double v = 0; numbers >> v;) row.figures.push_back(v);
+    if (row.figures.size() == 7) rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(Bench, ReportsTheYardstickAndEveryRowItRendersInYardsticks) {
   const auto r = fixture::run({VELMORA_BINARY, "bench", "--from", "52", "--to", "54"}, {});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("Loading new texture"), std::string::npos);  // the table alone, no load log
-  EXPECT_NE(r.out.find("frame time (ms)"), std::string::npos);
-  EXPECT_NE(r.out.find("scene 1, ribbons"), std::string::npos);
-  EXPECT_NE(r.out.find("scene 2, metaballs"), std::string::npos);
-  EXPECT_EQ(r.out.find("scene 3"), std::string::npos);
-  EXPECT_NE(r.out.find("whole span                     121"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("frames per second"), std::string::npos);
+  EXPECT_NE(r.out.find("frame time (ms)             frames      mean    median       p99       max   mean/yd    p99/yd"),
+            std::string::npos)
+      << r.out;
+  const auto rows = bench_rows(r.out);
+  ASSERT_EQ(rows.size(), 4u) << r.out;
+  EXPECT_EQ(rows[0].name, "yardstick");
+  EXPECT_EQ(rows[0].figures[0], 300);
+  EXPECT_EQ(rows[1].name, "scene 1, ribbons");
+  EXPECT_EQ(rows[2].name, "scene 2, metaballs");
+  EXPECT_EQ(rows[3].name, "whole span");
+  EXPECT_EQ(rows[3].figures[0], 121);
+  const double yardstick = rows[0].figures[1];
+  ASSERT_GT(yardstick, 0);
+  for (const BenchRow& row : rows) {
+    EXPECT_NEAR(row.figures[5], row.figures[1] / yardstick, 0.006 + 0.002 * row.figures[5]) << row.name;
+    EXPECT_NEAR(row.figures[6], row.figures[3] / yardstick, 0.006 + 0.002 * row.figures[6]) << row.name;
+  }
+  EXPECT_NE(r.out.find("times real time"), std::string::npos);
   const auto bad = fixture::run({VELMORA_BINARY, "bench", "--from", "60", "--to", "50"}, {});
   EXPECT_EQ(bad.status, 2);
 }

@@ -23,11 +23,8 @@ std::vector<NamedMesh> build_rig();
 // The swimming creature: body along x from -100 (tail) to +100 (head).
 MeshBuilder build_murel();
 
-// Scene 4: the glowing cube at the origin, the trunk and the grass around it.
-// World +x is up; the ground is the plane x = kGroundX, the grass patch a disc
-// of radius kGrassRadius around the x axis.
-inline constexpr double kGroundX = -8.0;
-inline constexpr double kGrassRadius = 60.0;
+// Scene 4: the glowing cube, the trunk beside it and the grass below, placed
+// as cube_scene_layout.h says.
 MeshBuilder build_cube();
 MeshBuilder build_trunk();
 MeshBuilder build_grass();

@@ -1,31 +1,28 @@
-// The cube light scene: a 10-unit cube at the origin, a tree trunk rising
-// beside and behind it, and a patch of grass tufts on the ground below. The
-// world's +x axis is up; the ground is the plane x = kGroundX.
+// The cube light scene: the glowing cube floating on the axis the world turns
+// about, a tree trunk close beside it and a patch of grass tufts on the
+// ground below (cube_scene_layout.h places them). The world's +x axis is up.
 //
 // Texture layouts:
 // - cube: every face carries the whole texture, the right way round when
 //   seen from outside; on the four upright faces t = 0 is the top edge (+x).
-// - trunk: s once around the trunk, t along its height, t = 0 at the top.
+// - trunk: s once around the trunk from +y towards +z, t along its height,
+//   t = 0 at the top.
 // - grass: a planar map of the ground, s = (y + R) / 2R, t = (z + R) / 2R,
-//   with R = kGrassRadius; every blade takes the coordinate of its root, so
+//   with R = kPatchRadius; every blade takes the coordinate of its root, so
 //   it shows the colour (and the cube's light) of the ground it stands on.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
 
+#include "cube_scene_layout.h"
 #include "meshes_models.h"
 
 namespace assetgen::mesh {
 
 namespace {
 
-// Where the trunk stands: beside the cube and a little behind it, its roots
-// clear of the cube, leaning in as it rises so that the closing camera (20
-// units from the x axis at the end) still circles outside it.
-constexpr double kTrunkY = -14.2;
-constexpr double kTrunkZ = -5;
-constexpr double kTrunkTop = 135;
+using namespace cube_scene;
 
 // A small fixed-seed generator (a 64-bit linear congruential step with the
 // top bits taken), so the scatter is the same on every run and platform.
@@ -42,25 +39,17 @@ class Scatter {
   std::uint64_t state_;
 };
 
-double trunk_radius(double h, double angle) {
-  // Tapering trunk, buttress roots flaring at the foot, shallow bark ridges.
-  const double base = 5.2 - 1.4 * std::min(h, 120.0) / 120.0;
-  const double foot = std::exp(-h / 5.0);
-  const double lobes = std::pow(std::max(0.0, std::cos(5 * angle + 0.6)), 2.0);
-  const double ridges = 0.05 * std::sin(11 * angle + h * 0.13) + 0.03 * std::sin(23 * angle - h * 0.21);
-  return base * (1 + ridges) + foot * (2 + 4 * lobes);
-}
-
-Vec2 trunk_centre(double h) {
-  // A slow lean towards the cube's axis and a gentle S-bend as it rises.
-  return {kTrunkY + 0.05 * h * (1 - h / 260) + 1.2 * std::sin(h / 35.0), kTrunkZ + 0.02 * h + 0.8 * std::sin(h / 47.0 + 1)};
+Vec3 centre_at(double h) {
+  const Point c = trunk_centre(h);
+  return {c.x, c.y, c.z};
 }
 
 }  // namespace
 
 MeshBuilder build_cube() {
   MeshBuilder m;
-  const double h = 5;
+  const double h = kCubeHalf;
+  const Vec3 centre{kCubeX, 0, 0};
   // Each face by its outward direction and the direction of its picture's top
   // (t = 0). The picture's right (s = 1) is then top x outward, so that every
   // face reads the right way round from outside.
@@ -73,7 +62,7 @@ MeshBuilder build_cube() {
   };
   for (const Face& f : faces) {
     const Vec3 right = cross(f.up, f.n);
-    const Vec3 c = f.n * h;
+    const Vec3 c = centre + f.n * h;
     const Vec3 tl = c + f.up * h - right * h, tr = c + f.up * h + right * h;
     const Vec3 bl = c - f.up * h - right * h, br = c - f.up * h + right * h;
     m.quad(bl, br, tr, tl, {0, 1}, {1, 1}, {1, 0}, {0, 0});
@@ -82,19 +71,18 @@ MeshBuilder build_cube() {
 }
 
 MeshBuilder build_trunk() {
+  // Rings close together where the roots flare and where the cube lights the
+  // bark, further apart up in the dark; the camera never sees the top.
   MeshBuilder m;
-  const int around = 20;
+  const int around = 12;
   std::vector<double> heights;
-  for (double h = 0; h < 16; h += 2) heights.push_back(h);
-  for (double h = 16; h < kTrunkTop; h += 5) heights.push_back(h);
-  heights.push_back(kTrunkTop);
-  const double bottom = kGroundX - 1.5;  // sunk a little into the ground
+  for (double h = 0; h < 6; h += 2) heights.push_back(h);
+  for (double h = 6; h < 24; h += 6) heights.push_back(h);
+  for (double h = 24; h < kTrunkHeight; h += 19) heights.push_back(h);
+  heights.push_back(kTrunkHeight);
   std::vector<SweepFrame> path;
-  for (double h : heights) {
-    const Vec2 c = trunk_centre(h);
-    path.push_back({{bottom + h, c.x, c.y}, {0, 1, 0}, {0, 0, 1}});
-  }
-  const double span = heights.back() - heights.front();
+  for (double h : heights) path.push_back({centre_at(h), {0, 1, 0}, {0, 0, 1}});
+  const double span = kTrunkHeight;
   sweep(
       m, path, around,
       [&](int i, int k) {
@@ -102,20 +90,21 @@ MeshBuilder build_trunk() {
         const double r = trunk_radius(heights[i], a);
         return Vec2{r * std::cos(a), r * std::sin(a)};
       },
-      [&](int i, int k) { return Vec2{double(k) / around, (heights.back() - heights[i]) / span}; });
+      [&](int i, int k) { return Vec2{double(k) / around, (span - heights[i]) / span}; });
 
-  // Two boughs reaching up and out, high enough to pass over the camera. Their
-  // bark runs the same way: t follows the height, s goes round each bough.
+  // Two boughs reaching up and away from the cube, high over the camera's
+  // circle. Their bark runs the same way: t follows the height, s goes round
+  // each bough.
+  const double away = std::atan2(kTrunkZ, kTrunkY) * 180 / std::numbers::pi;
   struct Bough {
     double height, azimuth, length, radius;
   };
-  for (const Bough& b : {Bough{72, 200, 36, 2.6}, Bough{96, 290, 28, 2.1}}) {
-    const Vec2 c0 = trunk_centre(b.height);
+  for (const Bough& b : {Bough{56, away - 40, 26, 1.5}, Bough{72, away + 55, 20, 1.2}}) {
     const double az = b.azimuth * std::numbers::pi / 180;
-    const int rings = 8, bough_around = 10;
+    const int rings = 4, bough_around = 6;
     std::vector<SweepFrame> bough;
     std::vector<double> radius;
-    Vec3 p{bottom + b.height, c0.x, c0.y};
+    Vec3 p = centre_at(b.height);
     for (int i = 0; i <= rings; ++i) {
       const double f = double(i) / rings;
       const double elev = (38 + 30 * f) * std::numbers::pi / 180;  // curving upwards
@@ -125,16 +114,14 @@ MeshBuilder build_trunk() {
       radius.push_back(b.radius * (1 - 0.75 * f));
       p = p + dir * (b.length / rings);
     }
+    auto t_at = [&](double x) { return std::clamp((span - (x - (kGroundX - kTrunkSunk))) / span, 0.0, 1.0); };
     sweep(
         m, bough, bough_around,
         [&](int i, int k) {
           const double a = 2 * std::numbers::pi * k / bough_around;
           return Vec2{radius[i] * std::cos(a), radius[i] * std::sin(a)};
         },
-        [&](int i, int k) {
-          const double h = bough[i].centre.x - bottom;
-          return Vec2{double(k) / bough_around, std::clamp((heights.back() - h) / span, 0.0, 1.0)};
-        });
+        [&](int i, int k) { return Vec2{double(k) / bough_around, t_at(bough[i].centre.x)}; });
     // Cap the cut end.
     const SweepFrame& end = bough.back();
     for (int k = 0; k < bough_around; ++k) {
@@ -142,7 +129,7 @@ MeshBuilder build_trunk() {
       const double r = radius.back();
       const Vec3 q0 = end.centre + end.side * (r * std::cos(a0)) + end.up * (r * std::sin(a0));
       const Vec3 q1 = end.centre + end.side * (r * std::cos(a1)) + end.up * (r * std::sin(a1));
-      const double t = std::clamp((heights.back() - (end.centre.x - bottom)) / span, 0.0, 1.0);
+      const double t = t_at(end.centre.x);
       m.triangle(end.centre, q0, q1, {0.5, t}, {double(k) / bough_around, t}, {double(k + 1) / bough_around, t});
     }
   }
@@ -151,12 +138,12 @@ MeshBuilder build_trunk() {
 
 MeshBuilder build_grass() {
   MeshBuilder m;
-  const double R = kGrassRadius, g = kGroundX;
+  const double R = kPatchRadius, g = kGroundX;
   auto ground_uv = [&](double y, double z) { return Vec2{(y + R) / (2 * R), (z + R) / (2 * R)}; };
 
   // The ground itself: a flat disc, so the cube's light falls on the earth
   // between the tufts too.
-  const int rim = 64;
+  const int rim = 48;
   const Vec3 centre{g, 0, 0};
   const int ic = m.position(centre), tc = m.uv(ground_uv(0, 0)), up = m.normal({1, 0, 0});
   for (int i = 0; i < rim; ++i) {
@@ -166,49 +153,39 @@ MeshBuilder build_grass() {
                Corner{m.position(p1), m.uv(ground_uv(p1.y, p1.z)), up});
   }
 
-  // Tufts of blades, scattered evenly over the patch, none under the cube or
-  // inside the trunk, taller and fuller towards the middle.
+  // Tufts of blades where the cube's light falls, thinning out into the dark
+  // (blades there would cost as much and show nothing), none inside the trunk.
   Scatter rnd(0x5eed'cafe'f00dULL);
+  const Point trunk = trunk_centre(0);
   int tufts = 0;
-  while (tufts < 250) {
-    const double r = (R - 3) * std::pow(rnd.next(), 0.7);
+  while (tufts < 130) {
+    const double r = (R - 4) * std::pow(rnd.next(), 0.85);
     const double a = rnd.range(0, 2 * std::numbers::pi);
     const double ty = r * std::cos(a), tz = r * std::sin(a);
-    const Vec2 trunk = trunk_centre(0);
-    if (std::fabs(ty) < 7.5 && std::fabs(tz) < 7.5) continue;
-    if (std::hypot(ty - trunk.x, tz - trunk.y) < 10) continue;
+    if (std::hypot(ty - trunk.y, tz - trunk.z) < 5) continue;
+    if (rnd.next() > cube_light({g, ty, tz}, {1, 0, 0}) * 1.6) continue;
     ++tufts;
-    const double near = 1 - r / R;
+    const double lit = cube_light({g, ty, tz}, {1, 0, 0});
     const int blades = 4 + static_cast<int>(rnd.next() * 4);
-    const double tuft_height = 2.5 + 4.5 * near + rnd.range(0, 1.5);
+    const double tuft_height = 2.0 + 2.0 * lit + rnd.range(0, 1.0);
     for (int b = 0; b < blades; ++b) {
       const double ry = ty + rnd.range(-1.2, 1.2), rz = tz + rnd.range(-1.2, 1.2);
       if (std::hypot(ry, rz) > R - 0.5) continue;
       const Vec2 st = ground_uv(ry, rz);
-      const double h = tuft_height * rnd.range(0.6, 1.15);
-      const double w = rnd.range(0.35, 0.7);
+      const double h = std::min(tuft_height * rnd.range(0.6, 1.15), 4.5);  // well below the cube
+      const double w = rnd.range(0.4, 0.75);
       const double face = rnd.range(0, std::numbers::pi);           // which way the blade's flat side turns
-      const double lean_dir = rnd.range(0, 2 * std::numbers::pi);  // which way it bends
-      const double lean = rnd.range(0.15, 0.55) * h;
+      const double lean_dir = rnd.range(0, 2 * std::numbers::pi);  // which way it leans
+      const double lean = rnd.range(0.1, 0.4) * h;
       const Vec3 across{0, std::cos(face) * w / 2, std::sin(face) * w / 2};
       const Vec3 bend{0, std::cos(lean_dir), std::sin(lean_dir)};
       const Vec3 root{g, ry, rz};
-      const Vec3 mid = root + Vec3{h * 0.55, 0, 0} + bend * (lean * 0.25);
       const Vec3 tip = root + Vec3{h, 0, 0} + bend * lean;
-      const Vec3 a0 = root - across, a1 = root + across;
-      const Vec3 b0 = mid - across * 0.75, b1 = mid + across * 0.75;
-      // Nothing may grow into the cube (its bottom is 3 units above the ground).
-      bool clear = true;
-      for (const Vec3& p : {a0, a1, b0, b1, tip})
-        if (p.x > -5.6 && std::fabs(p.y) < 5.8 && std::fabs(p.z) < 5.8) clear = false;
-      if (!clear) continue;
-      // One normal for the whole blade (it is never lit; this keeps the file small).
+      // One leaning triangle a blade: at a few pixels tall, a bend would not
+      // show, and each triangle costs the driver as much as a large one.
       const int n = m.normal(cross(across, tip - root)), t = m.uv(st);
-      const Corner ca0{m.position(a0), t, n}, ca1{m.position(a1), t, n}, cb0{m.position(b0), t, n},
-          cb1{m.position(b1), t, n}, ctip{m.position(tip), t, n};
-      m.triangle(ca0, ca1, cb1);
-      m.triangle(ca0, cb1, cb0);
-      m.triangle(cb0, cb1, ctip);
+      m.triangle(Corner{m.position(root - across), t, n}, Corner{m.position(root + across), t, n},
+                 Corner{m.position(tip), t, n});
     }
   }
   return m;

@@ -4,13 +4,15 @@
 //   around it: t = 0 (and 1) along the back, 0.5 along the belly, the flank
 //   the viewer sees at 0.25 and the far one at 0.75; eyes, mouth and fins
 //   where the creature's mesh puts them.
-// - treetrunk_textur: s once around the trunk (it tiles across), t along the
-//   height with t = 0 at the top.
+// - treetrunk_textur: s once around the trunk, t along the height with t = 0
+//   at the top; the cube's light is painted where the trunk faces it.
 // - treetrunk_cube_textur: the whole texture on every face.
-// - grass and grass1: a view from above of the patch, the cube over the centre.
+// - grass and grass1: a view from above of the patch, the cube over the
+//   centre, its light and the trunk's shadow painted where they fall.
 #include <algorithm>
 #include <cmath>
 
+#include "cube_scene_layout.h"
 #include "pictures_internal.h"
 
 namespace assetgen {
@@ -306,21 +308,24 @@ Image draw_cube_texture() {
   // Every face shows the whole picture. The scene draws it at 0.4 of full
   // brightness or less, where anything pale turns grey, so the rims are the
   // teal at full strength (green at its maximum, red as low as the teal has
-  // it). The glow around the cube is a tiny render of it blurred over the
+  // it) and the core is a teal-tinged white that stays a light, not a grey.
+  // The glow around the cube is a tiny render of it blurred over the
   // screen, so the picture's average colour sets the glow's hue and
   // strength; once the credits run, that render adds the front and back
   // faces up, and with about half of full red on average the glow is then
-  // as strong as it gets in every channel. That red comes from a wide, soft
-  // white-hot core. A light line runs along the cube's edges, a pink line
-  // inside it.
-  constexpr int kSide = 256;
+  // as strong as it gets in every channel. A light line runs along the
+  // cube's edges, a pink line inside it. 128 texels a side: the cube is at
+  // most about 110 pixels tall on screen.
+  constexpr int kSide = 128;
+  constexpr double k = kSide / 256.0;
   constexpr Rgb kHotTeal{kTeal.r / kTeal.g, 1.0, kTeal.b / kTeal.g};
+  const Rgb core_white{0.9, 1.0, 0.98};
   Canvas canvas(kSide, kSide);
   cairo_t* cr = canvas.cr();
   const double c = kSide / 2.0;
   cairo_pattern_t* core = cairo_pattern_create_radial(c, c, 0, c, c, c);
-  add_stop(core, 0, kWhite);
-  add_stop(core, 0.25, kWhite);
+  add_stop(core, 0, core_white);
+  add_stop(core, 0.25, core_white);
   add_stop(core, 0.5, {0.85, 1.0, 0.98});
   add_stop(core, 0.72, mix(kHotTeal, kWhite, 0.45));
   add_stop(core, 0.92, kHotTeal);
@@ -331,37 +336,59 @@ Image draw_cube_texture() {
 
   // The edge line, softly haloed into the face.
   const Rgb edge = mix(kHotTeal, kWhite, 0.6);
-  paint_glow(cr, kSide, kSide, edge, 0.7, 5, [&](cairo_t* g) {
+  paint_glow(cr, kSide, kSide, edge, 0.7, 3, [&](cairo_t* g) {
     cairo_rectangle(g, 0, 0, kSide, kSide);
-    cairo_rectangle(g, 5, kSide - 5, kSide - 10, 10 - kSide);
+    cairo_rectangle(g, 5 * k, kSide - 5 * k, kSide - 10 * k, 10 * k - kSide);
     cairo_fill(g);
   });
   cairo_rectangle(cr, 0, 0, kSide, kSide);
-  cairo_rectangle(cr, 3, kSide - 3, kSide - 6, 6 - kSide);
+  cairo_rectangle(cr, 3 * k, kSide - 3 * k, kSide - 6 * k, 6 * k - kSide);
   set_source(cr, edge);
   cairo_fill(cr);
   // The pink line, light enough not to read as a groove.
-  const double inset = 13, radius = 10, a = inset, b = kSide - inset;
+  const double inset = 13 * k, radius = 10 * k, a = inset, b = kSide - inset;
   cairo_new_sub_path(cr);
   cairo_arc(cr, b - radius, a + radius, radius, -kPi / 2, 0);
   cairo_arc(cr, b - radius, b - radius, radius, 0, kPi / 2);
   cairo_arc(cr, a + radius, b - radius, radius, kPi / 2, kPi);
   cairo_arc(cr, a + radius, a + radius, radius, kPi, 3 * kPi / 2);
   cairo_close_path(cr);
-  cairo_set_line_width(cr, 3);
+  cairo_set_line_width(cr, 3 * k);
   set_source(cr, mix(kPink, kWhite, 0.35));
   cairo_stroke(cr);
   return canvas.image(false);
 }
 
+namespace {
+
+// The colour of the cube's light where it falls: its teal, paled by its
+// white-hot core.
+constexpr Rgb kCubeLight{0.55, 1.0, 0.95};
+
+// The cube's face is drawn at 0.4 of its texture, the trunk at 0.6 and the
+// grass at 0.4 with the light map on top: the brightest bark and grass stay
+// below the face on screen. A channel is eased towards `limit` from 0.7 of it.
+double below_cube(double v, double limit) {
+  const double knee = 0.7 * limit, room = limit - knee;
+  return v < knee ? v : knee + room * (1 - std::exp(-(v - knee) / room));
+}
+constexpr double kBarkLimit = 0.58, kGrassLimit = 0.6;
+
+}  // namespace
+
 Image draw_treetrunk_texture() {
   // Bark in plates: wandering columns around the trunk separated by deep
-  // grooves, each column broken by a few cracks, each plate rounded and
-  // lit on one side; moss creeps up from the foot.
+  // grooves, each column broken by a few cracks, each plate rounded; moss
+  // creeps up from the foot. The scene draws the trunk at 0.6 of full
+  // brightness, lit by nothing but the cube, so the light is painted in: the
+  // side that faces the cube, near its height, takes its teal-white light,
+  // and the rest of the bark falls away into the dark. High up, where the
+  // credits cross the trunk, it is dark enough for them to stay legible.
+  using namespace cube_scene;
   constexpr int kW = 256, kH = 512, kColumns = 9;
   Image img(kW, kH, false);
   const Rgb groove{0.07, 0.03, 0.07}, plate_dark{0.34, 0.22, 0.33}, plate_light{0.56, 0.40, 0.52},
-      sheen{0.86, 0.66, 0.80}, moss{0.08, 0.62, 0.50};
+      moss{0.08, 0.62, 0.50};
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) {
       const double u = (x + 0.5) / kW, v = (y + 0.5) / kH;
@@ -379,27 +406,57 @@ Image draw_treetrunk_texture() {
       const double gap = 0.05 + 0.10 * fractal_noise(u * 16, v * 10, 46, 2, 16, 0);
       const double in_plate = smoothstep(gap, gap + 0.12, edge_x) * smoothstep(0.006, 0.025, edge_y);
       const double round = std::pow(std::sin(kPi * std::clamp(fx, 0.0, 1.0)), 0.6);
-      const double lit = smoothstep(0.15, 0.45, fx) * (1 - smoothstep(0.45, 0.8, fx));
       Rgb c = mix(plate_dark, plate_light, hash01(ci, plate, 43));
       c = {c.r * (0.55 + 0.45 * round), c.g * (0.55 + 0.45 * round), c.b * (0.55 + 0.45 * round)};
-      c = mix(c, sheen, 0.35 * lit);
       const double grain = 0.78 + 0.44 * fractal_noise(u * 96, v * 10, 44, 3, 96, 0);
       c = {c.r * grain, c.g * grain, c.b * grain};
       c = mix(groove, c, in_plate);
       // Moss creeping up from the foot of the trunk (t near 1).
-      const double m = smoothstep(0.62, 0.95, v) * smoothstep(0.45, 0.65, fractal_noise(u * 8, v * 8, 45, 3, 8, 0));
+      const double m = smoothstep(0.86, 0.97, v) * smoothstep(0.45, 0.65, fractal_noise(u * 8, v * 8, 45, 3, 8, 0));
       c = mix(c, moss, m * 0.75 * (0.3 + 0.7 * in_plate));
-      put(img, x, y, c);
+      // The cube's light on this spot of bark, the plates' rounded faces
+      // catching it better than the grooves.
+      const double h = kTrunkHeight * (1 - v), a = 2 * kPi * u;
+      const Point centre = trunk_centre(h);
+      const double r = trunk_radius(h, a);
+      const Point p{centre.x, centre.y + r * std::cos(a), centre.z + r * std::sin(a)};
+      const double light = std::min(2.0, cube_light(p, {0, std::cos(a), std::sin(a)}));
+      const double lit = 0.03 + 1.8 * light * (0.75 + 0.25 * round);
+      const Rgb tint = mix(kWhite, kCubeLight, std::min(1.0, light));
+      put(img, x, y,
+          {below_cube(c.r * lit * tint.r, kBarkLimit), below_cube(c.g * lit * tint.g, kBarkLimit),
+           below_cube(c.b * lit * tint.b, kBarkLimit)});
     }
   return img;
 }
 
+namespace {
+
+// The cube's light on the ground at (y, z), past the trunk, as a fraction of
+// the light straight under the cube; nothing beyond the patch's rim.
+double ground_light(double y, double z) {
+  using namespace cube_scene;
+  const double rim = 1 - smoothstep(0.8, 0.98, std::hypot(y, z) / kPatchRadius);
+  return cube_light({kGroundX, y, z}, {1, 0, 0}) * trunk_shadow(y, z) * rim;
+}
+
+}  // namespace
+
 Image draw_grass() {
-  // Colour of the ground cover by position: teal-greens in patches, a few
-  // pink and white flowers, darker towards the rim of the patch.
+  // Colour of the ground cover by position (teal-greens in patches, a few
+  // pink and white flowers), lit only by the cube: the scene draws it at 0.4,
+  // so its pool of light is painted in, brightest under the cube (and with
+  // the light map on top still darker than the cube's face), with the
+  // trunk's shadow across it, and the patch fades into the dark at its rim.
+  // The light map adds the cube's flicker on top.
+  using namespace cube_scene;
   constexpr int kSide = 256;
   Image img(kSide, kSide, false);
   const Rgb deep{0.04, 0.38, 0.30}, fresh{0.24, 0.80, 0.58}, teal = kTeal;
+  auto light_at = [&](int x, int y) {
+    const double u = (x + 0.5) / kSide, v = (y + 0.5) / kSide;
+    return ground_light((2 * u - 1) * kPatchRadius, (2 * v - 1) * kPatchRadius);
+  };
   for (int y = 0; y < kSide; ++y)
     for (int x = 0; x < kSide; ++x) {
       const double u = (x + 0.5) / kSide, v = (y + 0.5) / kSide;
@@ -407,34 +464,37 @@ Image draw_grass() {
       const double fine = hash01(x, y, 22);
       Rgb c = mix(deep, fresh, smoothstep(0.3, 0.7, n));
       c = mix(c, teal, 0.25 * smoothstep(0.55, 0.8, fractal_noise(u * 3, v * 3, 23, 2)));
-      const double k = 0.8 + 0.4 * fine;
-      c = {c.r * k, c.g * k, c.b * k};
-      const double d = std::hypot(u - 0.5, v - 0.5) * 2;
-      const double rim = 1 - 0.45 * smoothstep(0.6, 1.1, d);
-      c = {c.r * rim, c.g * rim, c.b * rim};
-      put(img, x, y, c);
+      const double k = (0.8 + 0.4 * fine) * (0.02 + 0.6 * std::sqrt(light_at(x, y)));
+      c = mix(c, kCubeLight, 0.3 * light_at(x, y));
+      put(img, x, y, {below_cube(c.r * k, kGrassLimit), below_cube(c.g * k, kGrassLimit), below_cube(c.b * k, kGrassLimit)});
     }
-  // Flowers: single blades pick these up.
+  // Flowers: single blades pick these up; they show only in the light.
   for (int i = 0; i < 140; ++i) {
     const int x = static_cast<int>(hash01(i, 1, 24) * kSide), y = static_cast<int>(hash01(i, 2, 24) * kSide);
     const double pick = hash01(i, 3, 24);
     const Rgb c = pick < 0.45 ? kPink : pick < 0.8 ? kMagenta : kWhite;
+    const double k = 0.02 + 0.6 * std::sqrt(light_at(x, y));
     for (int dy = 0; dy < 2; ++dy)
-      for (int dx = 0; dx < 2; ++dx) put(img, (x + dx) % kSide, (y + dy) % kSide, c);
+      for (int dx = 0; dx < 2; ++dx)
+        put(img, (x + dx) % kSide, (y + dy) % kSide,
+            {below_cube(c.r * k, kGrassLimit), below_cube(c.g * k, kGrassLimit), below_cube(c.b * k, kGrassLimit)});
   }
   return img;
 }
 
 Image draw_grass_light() {
-  // The cube's light on the ground: white under the cube, teal further out,
-  // black at the rim of the patch.
-  constexpr int kSide = 256;
+  // The cube's light on the ground, added over the grass at a third of the
+  // cube's flickering brightness: white-hot straight under the cube, teal
+  // further out, the trunk's shadow, black at the rim of the patch. A smooth
+  // picture: 64 texels a side lose nothing.
+  using namespace cube_scene;
+  constexpr int kSide = 64;
   Image img(kSide, kSide, false);
   for (int y = 0; y < kSide; ++y)
     for (int x = 0; x < kSide; ++x) {
-      const double d = std::hypot((x + 0.5) / kSide - 0.5, (y + 0.5) / kSide - 0.5) * 2;
-      const double fall = d < 1 ? std::pow(1 - d * d, 2.5) : 0.0;
-      const Rgb c = mix(kTeal, kWhite, std::pow(fall, 1.5));
+      const double u = (x + 0.5) / kSide, v = (y + 0.5) / kSide;
+      const double fall = std::min(1.0, ground_light((2 * u - 1) * kPatchRadius, (2 * v - 1) * kPatchRadius));
+      const Rgb c = mix(kCubeLight, kWhite, std::pow(fall, 1.5));
       put(img, x, y, {c.r * fall, c.g * fall, c.b * fall});
     }
   return img;
