@@ -16,6 +16,7 @@
 #include "platform/window.h"
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
+#include "shell/player.h"
 
 int report_failure(const std::string& message, int status) {
   std::fprintf(stderr, "velmora: %s\n", message.c_str());
@@ -45,6 +46,8 @@ int play_show(const PlayOptions& o) {
   }
   MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get());
   if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+  std::unique_ptr<Player> player;
+  if (window) player = std::make_unique<Player>(ui, *window);
   ui.startAt(o.from);
   ui.launch();
   const int status = platform::NSRunLoop::mainRunLoop().run();

@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <cstdint>
@@ -15,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/sound_output.h"
 #include "support/fixture_bundle.h"
 #include "support/process.h"
 
@@ -110,6 +115,52 @@ TEST(Soundtrack, AnAudioDeviceThatCannotOpenGivesOneWarning) {
   EXPECT_EQ(h.run.status, 0);
   EXPECT_EQ(std::count(h.run.err.begin(), h.run.err.end(), '\n'), 1) << h.run.err;
   EXPECT_NE(h.run.err.find("audio"), std::string::npos) << h.run.err;
+}
+
+// The sound device against a timeline the test moves: each sample of the
+// music holds its own frame number, so the written sound tells which part of
+// the music was played when.
+TEST(SoundOutput, FollowsItsTimelineThroughAJumpAndHoldsWhilePaused) {
+  const fs::path out = fs::temp_directory_path() / ("velmora-sound-output-" + std::to_string(::getpid()) + ".raw");
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+  platform::Sound music;
+  music.rate = 44100;
+  music.channels = 2;
+  for (int i = 0; i < 44100 * 30; ++i) {
+    const float v = static_cast<float>(i) / (1 << 24);
+    music.samples.insert(music.samples.end(), {v, v});
+  }
+  std::atomic<double> shift{0};
+  const double start = static_cast<double>(platform::monotonic_ns()) * 1e-9;
+  platform::SoundOutput output;
+  ASSERT_TRUE(output.open(&music, [&](double clock) { return clock - start + shift; }, nullptr));
+  output.start();
+  auto written = [&] {
+    std::error_code ec;
+    return fs::file_size(out, ec) / 8;
+  };
+  while (written() < 44100) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  shift = 10;  // the clock jumps ten seconds on, as after a stalled process
+  const auto jumped_at = written();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  output.setPaused(true);
+  const auto paused = written();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(written(), paused);  // nothing written while paused
+  output.close();
+
+  std::ifstream in(out, std::ios::binary);
+  std::vector<float> got(paused * 2);
+  in.read(reinterpret_cast<char*>(got.data()), static_cast<std::streamsize>(got.size() * 4));
+  auto frame_at = [&](std::size_t k) { return std::lround(got[k * 2] * (1 << 24)); };
+  // Before the jump the music runs with the clock; just after it, ten
+  // seconds further on, with no more than a frame between them.
+  const long before = frame_at(jumped_at - 1);
+  const long after = frame_at(paused - 1);
+  const double elapsed = static_cast<double>(paused - jumped_at) / 44100;
+  EXPECT_NEAR((after - before) / 44100.0, 10 + elapsed, 1.0 / 60);
+  fs::remove(out);
 }
 
 TEST(LoadLog, TheManifestInItsOrder) {

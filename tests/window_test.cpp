@@ -99,33 +99,80 @@ TEST_F(WindowTest, ResizingKeepsTheAspectWithBlackBars) {
   EXPECT_EQ(window_pixel(860, 160), 0x000000u);  // bar
 }
 
-TEST_F(WindowTest, EscAndClosingAskToQuitAndF11TogglesFullScreen) {
+TEST_F(WindowTest, EscLeavesFullScreenFirstThenQuitsAndClosingQuits) {
   platform::WindowOptions options;
   options.scale = 1;
   platform::Window window(320, 480, options);
   int quits = 0;
-  window.onQuit = [&] { ++quits; };
-
-  SDL_Event key{};
-  key.type = SDL_KEYDOWN;
-  key.key.keysym.sym = SDLK_F11;
-  SDL_PushEvent(&key);
-  window.pollEvents();
+  window.onCommand = [&](const platform::PlayerCommand& c) { quits += c.kind == platform::PlayerCommand::Quit; };
+  auto press = [&](SDL_Keycode k, Uint16 mod = KMOD_NONE) {
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = k;
+    key.key.keysym.mod = mod;
+    SDL_PushEvent(&key);
+    window.pollEvents();
+  };
+  press(SDLK_F11);
   EXPECT_TRUE(window.fullscreen());
-  key.key.keysym.sym = SDLK_RETURN;
-  key.key.keysym.mod = KMOD_LALT;
-  SDL_PushEvent(&key);
-  window.pollEvents();
+  press(SDLK_RETURN, KMOD_LALT);
   EXPECT_FALSE(window.fullscreen());
-
-  key.key.keysym.sym = SDLK_ESCAPE;
-  key.key.keysym.mod = KMOD_NONE;
-  SDL_PushEvent(&key);
+  press(SDLK_f);
+  EXPECT_TRUE(window.fullscreen());
+  press(SDLK_ESCAPE);  // leaves full screen, does not quit
+  EXPECT_FALSE(window.fullscreen());
+  EXPECT_EQ(quits, 0);
+  press(SDLK_ESCAPE);
+  press(SDLK_q);
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
   window.pollEvents();
-  EXPECT_EQ(quits, 2);
+  EXPECT_EQ(quits, 3);
+}
+
+TEST_F(WindowTest, TheOnScreenDisplayIsTheWindowsOwnAndNotThePictures) {
+  platform::WindowOptions options;
+  options.scale = 1;
+  platform::Window window(320, 480, options);
+  window.displayState = [] {
+    platform::DisplayState d;
+    d.time = 95;
+    d.length = 190;
+    d.part = "The creature";
+    d.paused = true;
+    return d;
+  };
+  const auto px = portrait_frame();
+  window.present(platform::Frame{320, 480, px});
+  const std::uint32_t before = window_pixel(240, 310);  // near the bottom of the picture
+  window.showDisplay();
+  EXPECT_TRUE(window.displayShown());
+  EXPECT_NE(window_pixel(240, 310), before);
+  // What a screenshot saves is the picture alone.
+  std::vector<std::uint8_t> turned(480 * 320 * 4);
+  platform::orient_frame(platform::Frame{320, 480, px}, platform::Orientation::Landscape, turned.data(), 480 * 4);
+  EXPECT_EQ(window.picture(), turned);
+}
+
+TEST_F(WindowTest, APictureScaledByAFractionIsSmoothedNotDoubled) {
+  platform::WindowOptions options;
+  options.scale = 1;
+  platform::Window window(320, 480, options);
+  SDL_SetWindowSize(SDL_GetWindowFromID(1), 720, 480);  // 1.5 times
+  window.pollEvents();
+  // Columns of the landscape picture alternating black and white.
+  std::vector<std::uint8_t> px(320 * 480 * 4, 255);
+  for (int row = 1; row < 480; row += 2) {
+    for (int col = 0; col < 320; ++col) std::fill_n(&px[(row * 320 + col) * 4], 3, 0);
+  }
+  window.present(platform::Frame{320, 480, px});
+  int grey = 0;
+  for (int col = 100; col < 300; ++col) {
+    const std::uint32_t p = window_pixel(col, 240) & 0xff;
+    grey += p > 20 && p < 235;
+  }
+  EXPECT_GT(grey, 60);  // a doubled column of a whole-pixel scaling leaves none
 }
 
 TEST_F(WindowTest, HidingAndShowingReportActivityOnceEach) {

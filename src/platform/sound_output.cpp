@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -11,7 +12,9 @@ namespace platform {
 namespace {
 
 constexpr int kChannels = 2;
-constexpr int kBufferFrames = 1024;  // 23 ms at 44.1 kHz: the music's place is never off by more
+constexpr int kBufferFrames = 1024;  // 23 ms at 44.1 kHz
+constexpr double kDeadBand = 0.002;    // seconds of drift left alone: the callbacks' own jitter
+constexpr double kMaxSpeedChange = 0.004;
 
 }  // namespace
 
@@ -52,6 +55,7 @@ bool SoundOutput::open(const Sound* sound, std::function<double(double)> timelin
 
 void SoundOutput::close() {
   if (device_ == 0) return;
+  setPaused(false);  // the device's thread must be free to end
   SDL_CloseAudioDevice(device_);
   device_ = 0;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -61,34 +65,53 @@ void SoundOutput::start() {
   if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
 }
 
+void SoundOutput::setPaused(bool paused) {
+  if (device_ == 0 || paused == paused_) return;
+  paused_ = paused;
+  if (paused) {
+    SDL_LockAudioDevice(device_);
+  } else {
+    SDL_UnlockAudioDevice(device_);
+  }
+}
+
 void SoundOutput::fill(void* self, unsigned char* stream, int bytes) {
   static_cast<SoundOutput*>(self)->fill(reinterpret_cast<float*>(stream),
                                         bytes / static_cast<int>(sizeof(float) * kChannels));
 }
 
 void SoundOutput::fill(float* out, int frames) {
-  if (paused_) {
-    std::memset(out, 0, static_cast<std::size_t>(frames) * kChannels * sizeof(float));
-    return;
-  }
   const double now = static_cast<double>(monotonic_ns()) * 1e-9;
-  const double expected = timeline_(now + latency_) * sound_->rate;
-  if (!placed_ || std::abs(static_cast<double>(position_) - expected) > sound_->rate / 60.0) {
-    position_ = std::llround(expected);
+  const double rate = sound_->rate;
+  const double expected = timeline_(now + latency_) * rate;
+  const double behind = expected - position_;
+  double step = 1;
+  if (!placed_ || std::abs(behind) > rate / 60) {
+    position_ = std::round(expected);
     placed_ = true;
     ++jumps_;
+  } else if (std::abs(behind) > kDeadBand * rate) {
+    // Taken up over about eight buffers, never faster than the cap.
+    step = 1 + std::clamp(behind / (8.0 * frames), -kMaxSpeedChange, kMaxSpeedChange);
   }
   const float volume = volume_;
   const auto total = static_cast<long long>(sound_->frames());
   const float* samples = sound_->samples.data();
+  const int channels = sound_->channels;
+  auto at = [&](long long frame, int c) {
+    return frame >= 0 && frame < total ? samples[frame * channels + c] : 0.0f;
+  };
   for (int i = 0; i < frames; ++i) {
-    const long long at = position_ + i;
-    const bool inside = at >= 0 && at < total;
+    const double where = position_ + i * step;
+    const auto whole = static_cast<long long>(std::floor(where));
+    const auto part = static_cast<float>(where - static_cast<double>(whole));
     for (int c = 0; c < kChannels; ++c) {
-      out[i * kChannels + c] = inside ? samples[at * sound_->channels + c] * volume : 0.0f;
+      const float a = at(whole, c);
+      const float v = part == 0 ? a : a + (at(whole + 1, c) - a) * part;
+      out[i * kChannels + c] = v * volume;
     }
   }
-  position_ += frames;
+  position_ += frames * step;
 }
 
 }  // namespace platform

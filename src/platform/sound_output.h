@@ -2,9 +2,10 @@
 // The sound device (SDL's audio): plays a decoded Sound in step with a
 // timeline the caller gives. On its own thread, for every buffer it hands to
 // the device, it asks the timeline which moment will be heard when that
-// buffer plays, and if the music has drifted from it by more than a frame
-// (a start part-way, a seek, a resume, a stall of the whole process) it
-// moves the music there; otherwise it plays on without a seam.
+// buffer plays. If the music is more than a frame away from it (a start
+// part-way, a seek, a resume, a stall of the whole process) it moves the
+// music there; a smaller drift (the device's clock against ours) it takes
+// up without a seam, playing up to 0.4% faster or slower for a moment.
 #include <atomic>
 #include <functional>
 #include <string>
@@ -30,8 +31,10 @@ class SoundOutput {
   bool isOpen() const { return device_ != 0; }
 
   void start();
-  // Silence, keeping the music's place.
-  void setPaused(bool paused) { paused_ = paused; }
+  // Stops the sound where it is, and takes it up there again. While paused
+  // the device's thread is held before it asks for more: nothing more is
+  // written to the device, not even silence.
+  void setPaused(bool paused);
   // 0 to 1.
   void setVolume(float volume) { volume_ = volume; }
 
@@ -48,9 +51,9 @@ class SoundOutput {
   const Sound* sound_ = nullptr;
   std::function<double(double)> timeline_;
   double latency_ = 0;
-  long long position_ = 0;  // the next sample frame to play; the device's thread only
+  double position_ = 0;  // the next sample frame to play; the device's thread only
   bool placed_ = false;
-  std::atomic<bool> paused_{false};
+  bool paused_ = false;  // the caller's thread only
   std::atomic<float> volume_{1.0f};
   std::atomic<int> jumps_{0};
 };

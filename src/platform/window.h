@@ -1,14 +1,17 @@
 #pragma once
 // The desktop window: shows presented frames aspect-correct with black bars,
-// toggles full screen (F11, Alt+Enter) and reports the user's wishes (close,
-// Esc) and the window's visibility (minimised or hidden = inactive) to the
-// application. The picture is copied through SDL's software renderer so that
-// the one GL context of the show is never disturbed.
+// scaled smoothly unless the scale is a whole number, and turns the viewer's
+// keys and clicks into player commands. Over the picture it draws the
+// on-screen display (time, part of the show, a progress bar), which is the
+// window's own and never part of a presented frame. The picture is copied
+// through SDL's software renderer so that the one GL context of the show is
+// never disturbed.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/frame.h"
 #include "platform/run_loop.h"
@@ -31,6 +34,36 @@ class WindowError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What the viewer asks for, by key or by mouse (see Window::handle for the keys).
+struct PlayerCommand {
+  enum Kind {
+    TogglePause,
+    SeekBy,       // value: seconds, forward or back
+    SeekTo,       // value: seconds of the show
+    Step,         // value: frames, forward or back
+    StepIfPaused, // the same, only while paused
+    PreviousPart,
+    NextPart,
+    Scene,        // value: 1 to 5
+    ToggleMute,
+    Volume,       // value: steps up or down
+    Screenshot,
+    Quit,
+  };
+  Kind kind;
+  double value = 0;
+};
+
+// What the on-screen display shows.
+struct DisplayState {
+  double time = 0;    // demo seconds
+  double length = 1;  // of the whole show, for the progress bar
+  std::string part;   // the part of the show at `time`
+  bool paused = false;
+  bool muted = false;
+  int volume = 100;   // percent
+};
+
 class Window final : public FrameSink, public NSRunLoop::EventSource {
  public:
   // Opens a window for width x height portrait frames. Throws WindowError when
@@ -40,8 +73,10 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  // Called when the user closes the window or presses Esc.
-  std::function<void()> onQuit;
+  // Called for every command the viewer gives.
+  std::function<void(const PlayerCommand&)> onCommand;
+  // What the on-screen display shows; asked each time it is drawn.
+  std::function<DisplayState()> displayState;
   // Called with false when the window is minimised or hidden, true when it is
   // restored or shown again.
   std::function<void(bool active)> onActivity;
@@ -50,15 +85,29 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   void pollEvents() override;
   void waitEvents(std::int64_t deadline_ns) override;
 
+  // Shows the on-screen display for a moment (after any control).
+  void showDisplay();
+  bool displayShown() const;
+
   bool fullscreen() const;
   void toggleFullscreen();
   int scale() const { return scale_; }
   // The window's size in pixels, for tests.
   void size(int* w, int* h) const;
+  // The latest picture as shown (turned, RGBA, top row first), for screenshots.
+  const std::vector<std::uint8_t>& picture() const { return shown_; }
+  int pictureWidth() const { return pictureW_; }
+  int pictureHeight() const { return pictureH_; }
 
  private:
   void handle(const void* event);
+  void key(const void* event);
+  void command(PlayerCommand::Kind kind, double value = 0);
   void redraw();
+  void drawDisplay(int x, int y, int w, int h);
+  bool onBar(int x, int y) const;
+  void seekToPointer(int x);
+  void updatePointer();
 
   Orientation orientation_;
   int pictureW_;
@@ -67,6 +116,19 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  SDL_Texture* display_ = nullptr;  // the on-screen display's band, drawn with Cairo
+  int displayW_ = 0;
+  int displayH_ = 0;
+  std::vector<std::uint8_t> shown_;
+  // Where the picture and the progress bar lie in the window, in output pixels.
+  int pictureX_ = 0, pictureY_ = 0, pictureOutW_ = 0, pictureOutH_ = 0;
+  int barX_ = 0, barY_ = 0, barW_ = 0, barH_ = 0;
+  std::int64_t displayUntil_ = 0;  // monotonic ns
+  bool displayDrawn_ = false;
+  bool dragging_ = false;
+  int pendingSeekX_ = -1;  // the latest drag position, sought once per turn
+  std::int64_t pointerMoved_ = 0;
+  bool pointerShown_ = true;
   bool visible_ = true;
 };
 

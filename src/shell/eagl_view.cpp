@@ -34,6 +34,8 @@ void set_demo_time(double seconds) { gBaseTime = clock_seconds() - seconds; }
 
 double demo_time_at(double clock) { return clock - gBaseTime; }
 
+double demo_time_now() { return demo_time_at(clock_seconds()); }
+
 void set_start_offset(double seconds) { gStartOffset = seconds; }
 
 double start_offset() { return gStartOffset; }
@@ -140,6 +142,15 @@ void EAGLView::setAnimationInterval(double interval) {
 
 void EAGLView::drawView() {
   setContext();
-  demo_playback(get_time());
+  const float t = get_time();
+  lastFrameTime_ = t;
+  demo_playback(t);
+  blit();
+}
+
+void EAGLView::drawViewAt(double t) {
+  setContext();
+  lastFrameTime_ = t;
+  demo_playback(static_cast<float>(t));
   blit();
 }

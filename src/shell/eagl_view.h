@@ -36,6 +36,10 @@ class EAGLView final : public platform::View {
   void resumeAnimation();
   // One frame: setContext, demo_playback(get_time()), blit.
   void drawView();
+  // One frame of a chosen moment (the player's seeks), drawn and presented.
+  void drawViewAt(double t);
+  // The moment of the frame drawn last.
+  double lastFrameTime() const { return lastFrameTime_; }
 
   platform::NSTimer* animationTimer() const { return animationTimer_; }
   void setAnimationTimer(platform::NSTimer* timer);
@@ -62,6 +66,7 @@ class EAGLView final : public platform::View {
   GLuint depthRenderbuffer_ = 0;
   platform::NSTimer* animationTimer_ = nullptr;  // owned by the run loop
   double animationInterval_ = 0;
+  double lastFrameTime_ = 0;
   platform::CAEAGLLayer* layer_;
 };
 
@@ -76,6 +81,8 @@ float get_time();
 // seconds, for the sound's own thread.
 void set_demo_time(double seconds);
 double demo_time_at(double clock_seconds);
+// Demo time now, unrounded.
+double demo_time_now();
 
 // Seconds of the show already behind when the animation starts (play --from):
 // demo time starts there instead of at 0.

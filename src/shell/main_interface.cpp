@@ -28,7 +28,10 @@ MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window
   application_ = std::make_unique<platform::UIApplication>(delegate_, *view_);
   if (window) {
     platform::UIApplication* app = application_.get();
-    window->onQuit = [app] { app->terminate(0); };
+    // Without a player, the window's one command is to quit.
+    window->onCommand = [app](const platform::PlayerCommand& c) {
+      if (c.kind == platform::PlayerCommand::Quit) app->terminate(0);
+    };
     window->onActivity = [app](bool active) { app->setActive(active); };
     platform::NSRunLoop::mainRunLoop().setEventSource(window);
   }

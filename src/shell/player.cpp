@@ -1,0 +1,158 @@
+#include "shell/player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/demo.h"
+#include "platform/png.h"
+#include "shell/av_player.h"
+#include "shell/main_interface.h"
+#include "shell/schedule.h"
+
+std::string pictures_folder() {
+  const char* folder = std::getenv("XDG_PICTURES_DIR");
+  return folder && *folder ? folder : ".";
+}
+
+std::string screenshot_name(double seconds) {
+  char name[48];
+  std::snprintf(name, sizeof name, "velmora-%08.3f.png", std::max(seconds, 0.0));
+  return name;
+}
+
+Player::Player(MainInterface& ui, platform::Window& window) : ui_(ui), window_(window) {
+  window_.onCommand = [this](const platform::PlayerCommand& c) { handle(c); };
+  window_.displayState = [this] { return display(); };
+}
+
+double Player::now() const {
+  if (paused_) return pausedAt_;
+  return ui_.view().animationTimer() ? ui_.view().lastFrameTime() : 0;
+}
+
+platform::DisplayState Player::display() const {
+  platform::DisplayState d;
+  d.time = now();
+  d.length = kShowEnd;
+  const ShowPart* part = show_part_at(d.time);
+  d.part = part ? part->name : "The end";
+  d.paused = paused_;
+  d.muted = muted_;
+  d.volume = volume_ * 10;
+  return d;
+}
+
+void Player::handle(const platform::PlayerCommand& c) {
+  using C = platform::PlayerCommand;
+  // Before the start-up is over there is no show to control yet; quitting
+  // is always possible.
+  if (c.kind != C::Quit && !ui_.handOff().recorded()) return;
+  switch (c.kind) {
+    case C::TogglePause:
+      togglePause();
+      break;
+    case C::SeekBy:
+      seek(now() + c.value);
+      break;
+    case C::SeekTo:
+      seek(c.value);
+      break;
+    case C::Step:
+      step(c.value);
+      break;
+    case C::StepIfPaused:
+      if (paused_) step(c.value);
+      break;
+    case C::PreviousPart: {
+      // The start of the part before this one, or of this one when well into it.
+      double target = 0;
+      for (const ShowPart& p : kShowParts) {
+        if (p.begin < now() - 1) target = p.begin;
+      }
+      seek(target);
+      break;
+    }
+    case C::NextPart:
+      for (const ShowPart& p : kShowParts) {
+        if (p.begin > now() + 1e-3) {
+          seek(p.begin);
+          break;
+        }
+      }
+      break;
+    case C::Scene:
+      for (const ShowPart& p : kShowParts) {
+        if (p.scene == static_cast<int>(c.value)) {
+          seek(p.begin);
+          break;
+        }
+      }
+      break;
+    case C::ToggleMute:
+      muted_ = !muted_;
+      applyVolume();
+      break;
+    case C::Volume:
+      volume_ = std::clamp(volume_ + static_cast<int>(c.value), 0, 10);
+      muted_ = false;
+      applyVolume();
+      break;
+    case C::Screenshot:
+      screenshot();
+      break;
+    case C::Quit:
+      ui_.application().terminate(0);
+      break;
+  }
+}
+
+void Player::togglePause() {
+  EAGLView& view = ui_.view();
+  if (!paused_) {
+    pausedAt_ = demo_time_now();
+    view.stopAnimation();
+    avAudioSetPaused(true);
+    paused_ = true;
+  } else {
+    set_demo_time(pausedAt_);
+    avAudioSetPaused(false);
+    view.resumeAnimation();
+    paused_ = false;
+  }
+}
+
+// The picture of a straight run at the target, at once, paused or not; the
+// clock goes there and the music follows it.
+void Player::seek(double target) {
+  target = std::clamp(target, 0.0, kShowEnd);
+  EAGLView& view = ui_.view();
+  ui_.handOff().prepare(target, 1.0 / 60, [&view](double u) {
+    view.setContext();
+    demo_playback(static_cast<float>(u));
+  });
+  view.drawViewAt(target);
+  if (paused_) {
+    pausedAt_ = target;
+  } else {
+    set_demo_time(target);
+  }
+}
+
+void Player::step(double frames) {
+  if (!paused_) togglePause();
+  seek(pausedAt_ + frames / 60);
+}
+
+void Player::screenshot() {
+  const std::string path = pictures_folder() + "/" + screenshot_name(now());
+  std::string error;
+  if (platform::writePng(path, window_.pictureWidth(), window_.pictureHeight(), window_.picture().data(), &error)) {
+    std::fprintf(stderr, "velmora: saved %s\n", path.c_str());
+  } else {
+    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+  }
+}
+
+void Player::applyVolume() { avAudioSetVolume(muted_ ? 0.0f : static_cast<float>(volume_) / 10); }
