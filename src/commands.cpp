@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "engine/demo.h"
+#include "platform/bundle.h"
 #include "platform/eagl.h"
 #include "platform/frame.h"
 #include "platform/png.h"
@@ -30,6 +32,18 @@ int report_not_ready() {
   return report_failure("cannot create an OpenGL ES 1.1 context");
 }
 
+void use_pictures_for(int render_scale) {
+  if (render_scale <= 1) return;
+  std::error_code ec;
+  const std::string folder = platform::highResolutionFolder();
+  if (std::filesystem::is_directory(folder, ec)) {
+    platform::setPictureFolder(folder);
+  } else {
+    std::fprintf(stderr, "velmora: no high-resolution pictures in %s; the 1x pictures are drawn at render scale %d\n",
+                 folder.c_str(), render_scale);
+  }
+}
+
 int play_show(const PlayOptions& o) {
   std::unique_ptr<platform::Window> window;
   platform::NullSink nothing;
@@ -44,10 +58,15 @@ int play_show(const PlayOptions& o) {
       return report_failure(e.what());
     }
   }
-  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get());
+  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get(),
+                   std::max(o.renderScale, 1));
   if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
+  // Unless told, the window chooses the render scale by its size; a renderer
+  // that draws on the processor stays at the phone's own resolution.
+  const bool choose = window && o.renderScale == 0 && !platform::software_renderer();
+  use_pictures_for(choose ? kMaxRenderScale : std::max(o.renderScale, 1));
   std::unique_ptr<Player> player;
-  if (window) player = std::make_unique<Player>(ui, *window);
+  if (window) player = std::make_unique<Player>(ui, *window, choose);
   ui.startAt(o.from);
   ui.launch();
   const int status = platform::NSRunLoop::mainRunLoop().run();
@@ -55,7 +74,8 @@ int play_show(const PlayOptions& o) {
 }
 
 int write_still(const StillOptions& o) {
-  OfflineShow show;
+  use_pictures_for(o.renderScale);
+  OfflineShow show(o.renderScale);
   if (!show.ready()) return report_not_ready();
   show.drawStill(o.at);
   const auto orientation = o.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
@@ -154,7 +174,8 @@ std::vector<double> time_yardstick(OfflineShow& show, int frames) {
 
 int run_bench(const BenchOptions& o) {
   if (o.to < o.from) return report_failure("--to must not come before --from", 2);
-  OfflineShow show;
+  use_pictures_for(o.renderScale);
+  OfflineShow show(o.renderScale);
   if (!show.ready()) return report_not_ready();
 
   const long first = std::lround(std::ceil(o.from * 60));

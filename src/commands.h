@@ -8,17 +8,20 @@ struct PlayOptions {
   bool portrait = false;
   int scale = 0;
   bool fullscreen = false;
+  int renderScale = 0;  // 0: the window chooses
 };
 
 struct StillOptions {
   double at = 0;
   std::string out;
   bool portrait = false;
+  int renderScale = 1;
 };
 
 struct BenchOptions {
   double from = 0;
   double to = 190;
+  int renderScale = 1;
 };
 
 struct CaptureOptions {
@@ -30,6 +33,7 @@ struct CaptureOptions {
   int quality = -1;  // the encoder's own default
   bool audio = true;
   bool times = false;  // also say where the time went
+  int renderScale = 1;
 };
 
 // Each returns the process's exit status.
@@ -44,3 +48,6 @@ int report_failure(const std::string& message, int status = 1);
 // offline show that could not start.
 int report_stop();
 int report_not_ready();
+// At a render scale above 1, draws the bundle's high-resolution pictures when
+// it has them (one line saying so when it has none).
+void use_pictures_for(int render_scale);

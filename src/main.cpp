@@ -101,6 +101,9 @@ int main(int argc, char** argv) {
     cmd->add_option("--assets", assets, "Directory holding the show's files (default: the bundle beside the program)")
         ->type_name("DIR");
   };
+  auto add_render_scale = [&](CLI::App* cmd, int* scale, const char* what) {
+    cmd->add_option("--render-scale", *scale, what)->check(CLI::Range(1, 8))->type_name("N");
+  };
   // The play options belong to the program itself (play is the default
   // command) and to `play`, so that `velmora play --help` lists them too.
   auto add_play_options = [&](CLI::App* cmd) {
@@ -116,6 +119,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 16))
         ->type_name("N");
     cmd->add_flag("--fullscreen", play.fullscreen, "Start full screen");
+    add_render_scale(cmd, &play.renderScale,
+                     "Draw at N times the phone's 320x480 (default: as sharp as the window shows it, "
+                     "or 1 on a software renderer)");
   };
   add_play_options(&app);
 
@@ -132,6 +138,7 @@ int main(int argc, char** argv) {
       ->check(PngName())
       ->type_name("FILE.png");
   still_cmd->add_flag("--portrait", still.portrait, "Write the phone's 320x480 portrait screen instead of the 480x320 view");
+  add_render_scale(still_cmd, &still.renderScale, "Draw at N times the phone's resolution: a (480 N)x(320 N) picture");
   add_assets(still_cmd);
 
   CLI::App* bench_cmd = app.add_subcommand(
@@ -142,6 +149,7 @@ int main(int argc, char** argv) {
   bench_cmd->add_option("--to", bench.to, "Last moment of the span to render (default 190)")
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
+  add_render_scale(bench_cmd, &bench.renderScale, "Draw at N times the phone's resolution");
   add_assets(bench_cmd);
 
   CaptureOptions capture;
@@ -169,6 +177,7 @@ int main(int argc, char** argv) {
       ->type_name("Q");
   capture_cmd->add_flag("!--no-audio", capture.audio, "Leave the music out");
   capture_cmd->add_flag("--times", capture.times, "Also say where the time went (drawing, read-back, encoding)");
+  add_render_scale(capture_cmd, &capture.renderScale, "Draw at N times the phone's resolution: a (480 N)x(320 N) video");
   add_assets(capture_cmd);
 
   try {

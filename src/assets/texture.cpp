@@ -28,7 +28,7 @@ texture* texture::LoadTexture(std::string filename) {
 
 void texture::SetupForPNG(std::string filename) {
   platform::PngReader png;
-  if (!png.open(platform::bundlePath() + "/" + filename)) fail_unable_to_load(filename);
+  if (!png.open(platform::picturePath(filename))) fail_unable_to_load(filename);
 
   // A header that claims more than GL can hold is not worth gigabytes of
   // memory: the image cannot be loaded. (The reader itself refuses sides over

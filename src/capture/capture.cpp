@@ -83,7 +83,8 @@ int capture_video(const CaptureOptions& o) {
     if (!with_sound) std::fprintf(stderr, "velmora: %s: %s; the video has no sound\n", music.c_str(), why.c_str());
   }
 
-  OfflineShow show;
+  use_pictures_for(o.renderScale);
+  OfflineShow show(o.renderScale);
   if (!show.ready()) return report_not_ready();
 
   const auto orientation = o.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;

@@ -42,6 +42,12 @@ extern const GLfloat squareVertices[8];
 extern const GLfloat squareTextureCoords[8];
 extern const GLfloat zoomTextureCoords[8];
 
+// The on-screen framebuffer's size in pixels: the phone's 320 x 480, or a
+// whole multiple of it at a higher render scale. The view sets it whenever it
+// lays itself out.
+extern GLint screenWidth;
+extern GLint screenHeight;
+
 // The far screen quad at depth 500, which fills the viewport under the show's
 // projection: backdrops, fades and glow composites.
 extern const GLfloat bgVertices[12];

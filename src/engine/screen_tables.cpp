@@ -12,6 +12,9 @@ const GLfloat squareTextureCoords[8] = {0, 0.9375f, 0.625f, 0.9375f, 0, 0, 0.625
 // The lower-left quarter of that window.
 const GLfloat zoomTextureCoords[8] = {0, 0.46875f, 0.3125f, 0.46875f, 0, 0, 0.3125f, 0};
 
+GLint screenWidth = 320;
+GLint screenHeight = 480;
+
 // The far screen quad: at depth 500, under the show's projection and an
 // identity model-view, it fills the viewport exactly. Upper-left,
 // upper-right, lower-left, lower-right.

@@ -6,6 +6,7 @@
 namespace platform {
 namespace {
 std::string gBundlePath = ".";
+std::string gPictureFolder;
 }
 
 const std::string& bundlePath() { return gBundlePath; }
@@ -14,6 +15,19 @@ void setBundlePath(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   gBundlePath = std::move(path);
 }
+
+void setPictureFolder(std::string folder) { gPictureFolder = std::move(folder); }
+
+std::string picturePath(const std::string& name) {
+  if (!gPictureFolder.empty()) {
+    std::error_code ec;
+    std::string path = gPictureFolder + "/" + name;
+    if (std::filesystem::exists(path, ec)) return path;
+  }
+  return gBundlePath + "/" + name;
+}
+
+std::string highResolutionFolder() { return gBundlePath + "/4x"; }
 
 std::string defaultBundlePath(const std::string& installed_dir) {
   namespace fs = std::filesystem;

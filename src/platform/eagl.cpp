@@ -165,6 +165,13 @@ bool EAGLContext::presentRenderbuffer(GLenum /*target*/) {
 
 const char* gl_description() { return gDescription.c_str(); }
 
+bool software_renderer() {
+  for (const char* name : {"llvmpipe", "softpipe", "swrast"}) {
+    if (gDescription.find(name) != std::string::npos) return true;
+  }
+  return false;
+}
+
 double readback_seconds() { return gReadbackSeconds; }
 
 }  // namespace platform

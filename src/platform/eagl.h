@@ -74,6 +74,10 @@ class EAGLContext {
 // capture's account of where its time goes).
 double readback_seconds();
 
+// Whether the GL in use draws on the processor (llvmpipe, softpipe): such a
+// renderer cannot fill many times the phone's pixels at 60 frames a second.
+bool software_renderer();
+
 // A one-line description of the GL in use ("llvmpipe ..., OpenGL ES-CM 1.1 ..."),
 // for diagnostics; empty before the first context.
 const char* gl_description();

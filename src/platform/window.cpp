@@ -99,9 +99,17 @@ Window::~Window() {
 }
 
 void Window::present(const Frame& frame) {
-  if (oriented_width(frame.width, frame.height, orientation_) != pictureW_ ||
-      oriented_height(frame.width, frame.height, orientation_) != pictureH_) {
-    return;
+  const int w = oriented_width(frame.width, frame.height, orientation_);
+  const int h = oriented_height(frame.width, frame.height, orientation_);
+  if (w != pictureW_ || h != pictureH_) {
+    // A new render scale: the picture's texture and copy follow it.
+    SDL_Texture* texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+    if (!texture) return;
+    SDL_DestroyTexture(texture_);
+    texture_ = texture;
+    pictureW_ = w;
+    pictureH_ = h;
+    shown_.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 0);
   }
   orient_frame(frame, orientation_, shown_.data(), pictureW_ * 4);
   SDL_UpdateTexture(texture_, nullptr, shown_.data(), pictureW_ * 4);
@@ -118,6 +126,7 @@ void Window::redraw() {
   pictureOutH_ = std::max(1, static_cast<int>(std::lround(pictureH_ * fit)));
   pictureX_ = (out_w - pictureOutW_) / 2;
   pictureY_ = (out_h - pictureOutH_) / 2;
+
   // Whole multiples stay sharp; any other ratio is scaled smoothly, so no
   // row or column of the picture is doubled while its neighbours are not.
   const bool whole = std::abs(fit - std::round(fit)) < 1e-9;
@@ -405,6 +414,12 @@ void Window::pollEvents() {
   if (pendingSeekX_ >= 0) {
     seekToPointer(pendingSeekX_);
     pendingSeekX_ = -1;
+  }
+  // Told between turns, never from inside a presentation.
+  if (onResize && (pictureOutW_ != reportedW_ || pictureOutH_ != reportedH_)) {
+    reportedW_ = pictureOutW_;
+    reportedH_ = pictureOutH_;
+    onResize(pictureOutW_, pictureOutH_);
   }
   updatePointer();
   // The display's moment is over: take it off the picture, also while paused.

@@ -66,8 +66,9 @@ struct DisplayState {
 
 class Window final : public FrameSink, public NSRunLoop::EventSource {
  public:
-  // Opens a window for width x height portrait frames. Throws WindowError when
-  // no display is available.
+  // Opens a window for width x height portrait frames (frames of another size
+  // are taken too: the render scale may change). Throws WindowError when no
+  // display is available.
   Window(int width, int height, const WindowOptions& options);
   ~Window() override;
   Window(const Window&) = delete;
@@ -80,6 +81,9 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   // Called with false when the window is minimised or hidden, true when it is
   // restored or shown again.
   std::function<void(bool active)> onActivity;
+  // Called with the picture's size in output pixels whenever it changes (a
+  // resize, full screen).
+  std::function<void(int w, int h)> onResize;
 
   void present(const Frame& frame) override;
   void pollEvents() override;
@@ -122,6 +126,7 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   std::vector<std::uint8_t> shown_;
   // Where the picture and the progress bar lie in the window, in output pixels.
   int pictureX_ = 0, pictureY_ = 0, pictureOutW_ = 0, pictureOutH_ = 0;
+  int reportedW_ = 0, reportedH_ = 0;
   int barX_ = 0, barY_ = 0, barW_ = 0, barH_ = 0;
   std::int64_t displayUntil_ = 0;  // monotonic ns
   bool displayDrawn_ = false;

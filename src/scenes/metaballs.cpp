@@ -68,7 +68,7 @@ void scene_2_show() {
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glBindTexture(GL_TEXTURE_2D, frame_texture);
-  glViewport(0, 0, 320, 480);
+  glViewport(0, 0, screenWidth, screenHeight);
   glTexCoordPointer(2, GL_FLOAT, 0, wholeTextureCoords);
   glVertexPointer(3, GL_FLOAT, 0, tmp2Vertices);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);

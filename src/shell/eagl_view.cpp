@@ -75,6 +75,8 @@ bool EAGLView::createFramebuffer() {
   glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES, viewRenderbuffer_);
   glGetRenderbufferParameterivOES(GL_RENDERBUFFER_OES, GL_RENDERBUFFER_WIDTH_OES, &backingWidth_);
   glGetRenderbufferParameterivOES(GL_RENDERBUFFER_OES, GL_RENDERBUFFER_HEIGHT_OES, &backingHeight_);
+  screenWidth = backingWidth_;
+  screenHeight = backingHeight_;
 
   glGenRenderbuffersOES(1, &depthRenderbuffer_);
   glBindRenderbufferOES(GL_RENDERBUFFER_OES, depthRenderbuffer_);

@@ -8,22 +8,15 @@
 #include "platform/window.h"
 #include "shell/av_player.h"
 
-MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window)
-    : layer_(kScreenWidth, kScreenHeight, sink) {
+MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window, int render_scale)
+    : layer_(kScreenWidth * render_scale, kScreenHeight * render_scale, sink), renderScale_(render_scale) {
   view_ = EAGLView::initWithLayer(&layer_);
   if (!view_) return;
   delegate_.setWindow(window);
   delegate_.setGlView(view_.get());
   delegate_.onLoaded = [this] {
     handOff_.record();
-    if (handOffAtStart_) {
-      // Drawn with the demo times a live run would have drawn them at.
-      EAGLView& view = *view_;
-      handOff_.prepare(start_offset(), view.animationInterval(), [&view](double u) {
-        view.setContext();
-        demo_playback(static_cast<float>(u));
-      });
-    }
+    if (handOffAtStart_) handOffTo(start_offset());
   };
   application_ = std::make_unique<platform::UIApplication>(delegate_, *view_);
   if (window) {
@@ -41,7 +34,28 @@ MainInterface::~MainInterface() { platform::NSRunLoop::mainRunLoop().setEventSou
 
 void MainInterface::launch() {
   avAudioPrefetch();
+  launched_ = true;
   application_->launch();
+}
+
+void MainInterface::setRenderScale(int scale) {
+  if (scale == renderScale_) return;
+  renderScale_ = scale;
+  layer_.setSize(kScreenWidth * scale, kScreenHeight * scale);
+  if (!launched_) return;  // laid out at the launch
+  view_->layoutSubviews();
+  if (!handOff_.recorded()) return;  // the start-up's frames are drawn at the new size
+  const double now = view_->lastFrameTime();
+  handOffTo(now);
+  view_->drawViewAt(now);
+}
+
+void MainInterface::handOffTo(double t) {
+  EAGLView& view = *view_;
+  handOff_.prepare(t, 1.0 / 60, [&view](double u) {
+    view.setContext();
+    demo_playback(static_cast<float>(u));
+  });
 }
 
 void MainInterface::startAt(double seconds) {

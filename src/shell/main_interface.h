@@ -15,14 +15,17 @@ namespace platform {
 class Window;
 }
 
+// The phone's screen; a render scale multiplies it.
 constexpr int kScreenWidth = 320;
 constexpr int kScreenHeight = 480;
+constexpr int kMaxRenderScale = 8;
 
 class MainInterface {
  public:
   // Presentations go to `sink`; `window`, when given, is the sink too and also
-  // reports close requests and visibility to the application.
-  MainInterface(platform::FrameSink* sink, platform::Window* window);
+  // reports close requests and visibility to the application. The layer is
+  // the phone's screen times `render_scale`.
+  MainInterface(platform::FrameSink* sink, platform::Window* window, int render_scale = 1);
   ~MainInterface();
 
   // False when no OpenGL ES 1.1 context could be created.
@@ -40,6 +43,17 @@ class MainInterface {
   // from the start would draw it. Call before launch().
   void startAt(double seconds);
 
+  // Draws at another multiple of the phone's screen from now on. Before the
+  // launch it only sizes the layer; once the show runs, the view is laid out
+  // again and brought, unseen, to the state of the moment it shows.
+  void setRenderScale(int scale);
+  int renderScale() const { return renderScale_; }
+
+  // A live run's hand-off: the show brought, unseen, to the state just
+  // before the frame at t, drawing the frames at the demo times a run at 60
+  // frames a second draws them (a start part-way, a seek, a new layout).
+  void handOffTo(double t);
+
   // What the start-up left, for starting anywhere (recorded when the assets
   // are loaded).
   const ShowHandOff& handOff() const { return handOff_; }
@@ -56,6 +70,8 @@ class MainInterface {
   std::unique_ptr<platform::UIApplication> application_;
   ShowHandOff handOff_;
   bool handOffAtStart_ = false;
+  int renderScale_ = 1;
+  bool launched_ = false;
 };
 
 // Deterministic runs draw frames at chosen demo times on the virtual clock:

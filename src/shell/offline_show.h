@@ -10,8 +10,9 @@
 
 class OfflineShow {
  public:
-  // Runs the start-up from the current bundle directory. Check ready().
-  OfflineShow();
+  // Runs the start-up from the current bundle directory, on a layer of the
+  // phone's screen times `render_scale`. Check ready().
+  explicit OfflineShow(int render_scale = 1);
   bool ready() const { return start_ >= 0; }
 
   // Draws and presents the frame of demo time t, exactly as the frame timer

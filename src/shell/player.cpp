@@ -22,9 +22,20 @@ std::string screenshot_name(double seconds) {
   return name;
 }
 
-Player::Player(MainInterface& ui, platform::Window& window) : ui_(ui), window_(window) {
+Player::Player(MainInterface& ui, platform::Window& window, bool choose_scale)
+    : ui_(ui), window_(window), chooseScale_(choose_scale) {
   window_.onCommand = [this](const platform::PlayerCommand& c) { handle(c); };
   window_.displayState = [this] { return display(); };
+  window_.onResize = [this](int w, int h) {
+    if (!chooseScale_) return;
+    const int scale = ui_.renderScale();
+    ui_.setRenderScale(scale_for(w, h, window_.pictureWidth() / scale, window_.pictureHeight() / scale));
+  };
+}
+
+int Player::scale_for(int w, int h, int base_w, int base_h) {
+  const double shown = std::min(static_cast<double>(w) / base_w, static_cast<double>(h) / base_h);
+  return std::clamp(static_cast<int>(std::ceil(shown - 1e-9)), 1, kMaxRenderScale);
 }
 
 double Player::now() const {
@@ -127,12 +138,8 @@ void Player::togglePause() {
 // clock goes there and the music follows it.
 void Player::seek(double target) {
   target = std::clamp(target, 0.0, kShowEnd);
-  EAGLView& view = ui_.view();
-  ui_.handOff().prepare(target, 1.0 / 60, [&view](double u) {
-    view.setContext();
-    demo_playback(static_cast<float>(u));
-  });
-  view.drawViewAt(target);
+  ui_.handOffTo(target);
+  ui_.view().drawViewAt(target);
   if (paused_) {
     pausedAt_ = target;
   } else {

@@ -13,8 +13,14 @@ class MainInterface;
 
 class Player {
  public:
-  // Takes the window's commands and feeds its on-screen display.
-  Player(MainInterface& ui, platform::Window& window);
+  // Takes the window's commands and feeds its on-screen display. With
+  // `choose_scale`, the render scale follows the window's size: the smallest
+  // multiple of the phone's screen that is as sharp as the window shows it.
+  Player(MainInterface& ui, platform::Window& window, bool choose_scale = false);
+
+  // The render scale for a picture shown `w` x `h` output pixels large, of a
+  // show whose picture is `base_w` x `base_h` at scale 1.
+  static int scale_for(int w, int h, int base_w, int base_h);
 
   void handle(const platform::PlayerCommand& command);
   platform::DisplayState display() const;
@@ -32,6 +38,7 @@ class Player {
 
   MainInterface& ui_;
   platform::Window& window_;
+  bool chooseScale_ = false;
   bool paused_ = false;
   double pausedAt_ = 0;
   bool muted_ = false;
