@@ -57,6 +57,10 @@ int play_show(const PlayOptions& o) {
     } catch (const platform::WindowError& e) {
       return report_failure(e.what());
     }
+    if (o.scale > window->scale()) {
+      std::fprintf(stderr, "velmora: --scale %d is larger than the desktop holds; the window is %d times the picture\n",
+                   o.scale, window->scale());
+    }
   }
   MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get(),
                    std::max(o.renderScale, 1));

@@ -75,6 +75,14 @@ TEST(Play, NoDisplayIsExplained) {
   EXPECT_EQ(count_lines(r.err), 1) << r.err;
 }
 
+TEST(Play, AScaleTheDesktopCannotHoldIsReducedWithOneLine) {
+  fixture::XvfbServer x;
+  if (!x.available()) GTEST_SKIP() << "Xvfb is not available";
+  const auto r = velmora({"--scale", "16", "--from", "189.9", "--assets", bundle().string()}, {"DISPLAY=" + x.display()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "velmora: --scale 16 is larger than the desktop holds; the window is 3 times the picture\n");
+}
+
 TEST(Still, WritesLandscapeByDefaultAndPortraitOnRequest) {
   const auto dir = fixture::make_temp_dir("cli-still");
   for (const bool portrait : {false, true}) {

@@ -86,6 +86,13 @@ TEST_F(WindowTest, TheDefaultSizeIsTheLargestMultipleThatFits) {
   EXPECT_EQ(window.scale(), 2);  // 960 x 640 on the 1920 x 1080 test screen
 }
 
+TEST_F(WindowTest, AScaleLargerThanTheDesktopIsReducedToTheLargestThatFits) {
+  platform::WindowOptions options;
+  options.scale = 16;
+  platform::Window window(320, 480, options);
+  EXPECT_EQ(window.scale(), 3);  // 1440 x 960 of the 1920 x 1080 screen
+}
+
 TEST_F(WindowTest, ResizingKeepsTheAspectWithBlackBars) {
   platform::WindowOptions options;
   options.scale = 1;

@@ -1,6 +1,7 @@
 #include "platform/sound_output.h"
 
 #include <SDL2/SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,25 @@ constexpr int kBufferFrames = 1024;  // 23 ms at 44.1 kHz
 constexpr double kDeadBand = 0.002;    // seconds of drift left alone: the callbacks' own jitter
 constexpr double kMaxSpeedChange = 0.004;
 
+extern "C" void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA reports a missing sound card in many lines of its own before SDL
+// gives up on it; ours is the one line the viewer needs. SDL loads the
+// library itself, so it is looked up here the same way, when it is there.
+void silence_alsa() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+  if (!alsa) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  void* symbol = dlsym(alsa, "snd_lib_error_set_handler");
+  if (!symbol) return;
+  int (*set_handler)(Handler) = nullptr;
+  std::memcpy(&set_handler, &symbol, sizeof symbol);
+  set_handler(quiet_alsa);
+}
+
 }  // namespace
 
 SoundOutput::~SoundOutput() { close(); }
@@ -24,6 +44,7 @@ bool SoundOutput::open(const Sound* sound, std::function<double(double)> timelin
   close();
   // SIGINT and SIGTERM are the program's own (platform/signals.h).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  silence_alsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     if (error) *error = SDL_GetError();
     return false;

@@ -62,8 +62,14 @@ Window::Window(int width, int height, const WindowOptions& options)
     throw WindowError(no_display);
   }
   SDL_DisplayMode desktop{};
+  SDL_Rect usable{};
   if (options.scale > 0) {
     scale_ = options.scale;
+    // A window larger than the desktop helps nobody: the largest that fits.
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+      const int fits = std::max(1, std::min(usable.w / pictureW_, usable.h / pictureH_));
+      scale_ = std::min(scale_, fits);
+    }
   } else if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
     scale_ = fitting_scale(pictureW_, pictureH_, desktop.w, desktop.h);
   }

@@ -24,7 +24,9 @@ namespace platform {
 
 struct WindowOptions {
   Orientation orientation = Orientation::Landscape;
-  int scale = 0;  // whole multiple of the picture; 0 picks the largest that fits ~80% of the desktop
+  // Whole multiple of the picture, reduced to the largest the desktop holds;
+  // 0 picks the largest that fits about 80% of the desktop.
+  int scale = 0;
   bool fullscreen = false;
   std::string title = "velmora";
 };
