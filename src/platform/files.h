@@ -67,8 +67,6 @@ class OutputFile {
   const std::string& writtenPath() const { return temporary_.empty() ? target_ : temporary_; }
   // "PATH: reason" for the last failure.
   const std::string& error() const { return error_; }
-  // True when the target is written in place (a FIFO, a device, standard output).
-  bool direct() const { return direct_; }
 
  private:
   bool set_error(const std::string& reason);

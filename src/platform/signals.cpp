@@ -68,10 +68,6 @@ const char* stop_description() {
   }
 }
 
-void request_stop(int signal) {
-  if (gStopSignal == 0) gStopSignal = signal;
-}
-
 int register_temporary(const char* path) {
   if (std::strlen(path) >= kPathMax) return -1;
   for (int i = 0; i < kSlots; ++i) {

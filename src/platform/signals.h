@@ -19,9 +19,6 @@ int stop_status();
 // "interrupted (SIGINT)", "terminated (SIGTERM)", ...
 const char* stop_description();
 
-// Test support and the player's own quitting: as if `signal` had arrived.
-void request_stop(int signal);
-
 // Temporary files the handler removes. register_temporary returns a slot (-1
 // when the list is full or the path too long; the file is then simply not
 // cleaned up on a signal).

@@ -110,7 +110,6 @@ void SoundOutput::fill(float* out, int frames) {
   if (!placed_ || std::abs(behind) > rate / 60) {
     position_ = std::round(expected);
     placed_ = true;
-    ++jumps_;
   } else if (std::abs(behind) > kDeadBand * rate) {
     // Taken up over about eight buffers, never faster than the cap.
     step = 1 + std::clamp(behind / (8.0 * frames), -kMaxSpeedChange, kMaxSpeedChange);

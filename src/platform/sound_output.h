@@ -28,7 +28,6 @@ class SoundOutput {
   // stays silent until start(). False with *error set.
   bool open(const Sound* sound, std::function<double(double clock_seconds)> timeline, std::string* error);
   void close();
-  bool isOpen() const { return device_ != 0; }
 
   void start();
   // Stops the sound where it is, and takes it up there again. While paused
@@ -38,10 +37,6 @@ class SoundOutput {
   // 0 to 1.
   void setVolume(float volume) { volume_ = volume; }
 
-  // Seconds from handing a buffer to the device to hearing its first sample.
-  double latency() const { return latency_; }
-  // Times the music was moved to the timeline (a start, a seek, a stall).
-  int jumps() const { return jumps_; }
 
  private:
   static void fill(void* self, unsigned char* stream, int bytes);
@@ -55,7 +50,6 @@ class SoundOutput {
   bool placed_ = false;
   bool paused_ = false;  // the caller's thread only
   std::atomic<float> volume_{1.0f};
-  std::atomic<int> jumps_{0};
 };
 
 }  // namespace platform
