@@ -16,6 +16,10 @@ fail() {
   failures=$((failures + 1))
 }
 
+for tool in desktop-file-validate appstreamcli man /usr/share/bash-completion/bash_completion; do
+  command -v "$tool" >/dev/null || [ -e "$tool" ] ||
+    { echo "install: $tool is missing (./dev test installs it)" >&2; exit 1; }
+done
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 # Exactly these files: the program, its bundle, and what a desktop needs.
