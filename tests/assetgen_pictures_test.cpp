@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "icons.h"
 #include "meshes_models.h"
 #include "picture_mapping.h"
 #include "pictures.h"
@@ -197,6 +198,35 @@ Image numbered_canvas(int height) {
 // Stored, then drawn through the show's quad and texture coordinates, a
 // canvas comes back pixel for pixel: stills, the scrolling background at
 // the start of its window and 128 texels along, and the loading screen.
+// The desktop icon at every size: a tile with transparent corners, the logo's
+// letter in its pink to magenta fill, the teal bar under it; and an SVG of
+// the same drawing that stays vector (no picture embedded in it).
+TEST(Icon, EverySizeDrawsTheTileLetterAndBarAndTheSvgStaysVector) {
+  for (int side : assetgen::icon_sizes()) {
+    SCOPED_TRACE(side);
+    const Image icon = assetgen::decode_png(assetgen::encode_png(assetgen::draw_icon(side)), "icon");
+    ASSERT_EQ(icon.width, side);
+    ASSERT_EQ(icon.height, side);
+    ASSERT_TRUE(icon.has_alpha);
+    // The pixel under a point of the icon's 256-unit design.
+    auto at = [&](int u, int v) { return icon.at(u * side / 256, v * side / 256); };
+    EXPECT_EQ(at(0, 0)[3], 0) << "corner";
+    EXPECT_EQ(at(255, 255)[3], 0) << "corner";
+    const std::uint8_t* tile = at(128, 30);
+    EXPECT_EQ(tile[3], 255);
+    EXPECT_LT(tile[0] + tile[1] + tile[2], 200) << "the tile is dark";
+    const std::uint8_t* letter = at(128, 160);
+    EXPECT_GT(letter[0], letter[1] + 80) << "the letter is pink to magenta";
+    const std::uint8_t* bar = at(128, 209);
+    EXPECT_GT(bar[1], bar[0] + 60) << "the bar is teal";
+    EXPECT_GT(bar[2], bar[0] + 60) << "the bar is teal";
+  }
+  const std::string svg = assetgen::draw_icon_svg();
+  EXPECT_NE(svg.find("viewBox=\"0 0 256 256\""), std::string::npos);
+  EXPECT_NE(svg.find("<path"), std::string::npos);
+  EXPECT_EQ(svg.find("<image"), std::string::npos);
+}
+
 TEST(ScreenMapping, StoredPicturesShowAsDrawn) {
   NEED_GLES();
   struct Case {

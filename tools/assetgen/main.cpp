@@ -1,4 +1,5 @@
-// velmora-assetgen OUTDIR: writes the show's whole asset bundle.
+// velmora-assetgen OUTDIR: writes the show's whole asset bundle;
+// velmora-assetgen --icons DIR: the program's icon for the desktop.
 #include <CLI/CLI.hpp>
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "file_output.h"
+#include "icons.h"
 #include "meshes.h"
 #include "music.h"
 #include "pictures.h"
@@ -19,10 +21,15 @@ int main(int argc, char** argv) {
   std::string outdir;
   std::string sheet;
   std::string only;
-  app.add_option("OUTDIR", outdir, "Directory to write the bundle into (created if missing)")->required();
-  app.add_option("--contact-sheet", sheet, "Also lay every image out, as the viewer sees it, on one PNG");
+  std::string icons;
+  CLI::Option* bundle = app.add_option("OUTDIR", outdir, "Directory to write the bundle into (created if missing)");
+  app.add_option("--contact-sheet", sheet, "Also lay every image out, as the viewer sees it, on one PNG")
+      ->needs(bundle);
   app.add_option("--only", only, "Generate one part of the bundle only")
-      ->check(CLI::IsMember({"pictures", "meshes", "music"}));
+      ->check(CLI::IsMember({"pictures", "meshes", "music"}))
+      ->needs(bundle);
+  app.add_option("--icons", icons, "Write the program's icon, as hicolor/SIZE/apps/velmora.png and .svg, into DIR")
+      ->type_name("DIR");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -30,8 +37,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velmora-assetgen: %s\nRun with --help for more information.\n", e.what());
     return 2;
   }
+  if (outdir.empty() && icons.empty()) {
+    std::fprintf(stderr, "velmora-assetgen: give OUTDIR, --icons DIR or both\nRun with --help for more information.\n");
+    return 2;
+  }
 
   try {
+    if (!icons.empty()) {
+      assetgen::write_icons(icons);
+      std::fprintf(stderr, "velmora-assetgen: icons written to %s\n", icons.c_str());
+    }
+    if (outdir.empty()) return 0;
     std::filesystem::create_directories(outdir);
     const auto start = std::chrono::steady_clock::now();
     auto step = [&](const char* what, auto&& fn) {
