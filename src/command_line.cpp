@@ -92,7 +92,7 @@ CLI::Validator Moment(double last) {
         value = canonical;
         return {};
       },
-      "MOMENT");
+      "");
 }
 
 std::string nearest_option(const CLI::App& app, std::string_view unknown) {

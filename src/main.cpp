@@ -58,7 +58,7 @@ CLI::Validator PngName() {
         }
         return {};
       },
-      "FILE.png");
+      "");
 }
 
 // A video file name: one of the containers a capture writes.
@@ -68,7 +68,7 @@ CLI::Validator VideoName() {
         if (container_for(value)) return {};
         return value + " is not a video name: use " + accepted_extensions();
       },
-      "FILE");
+      "");
 }
 
 // Output the command could not write (a full disk, a closed pipe) is a failure.
@@ -90,8 +90,9 @@ int main(int argc, char** argv) {
   BenchOptions bench;
   CLI::App app{
       "velmora: a real-time audiovisual show of five scenes, just over three minutes long, with its music.\n"
-      "Without a command it plays the show in a window; Esc or closing the window ends it, F11 or\n"
-      "Alt+Enter toggles full screen.",
+      "Without a command it plays the show in a window, with the keys of common media players: Space\n"
+      "pauses, the arrows seek, Page Up/Down and 1 to 5 go to the scenes, m mutes, s saves the picture,\n"
+      "f toggles full screen, q or Esc ends it (velmora(1) lists every key).",
       "velmora"};
   app.set_version_flag("--version", std::string("velmora ") + VELMORA_VERSION);
   app.require_subcommand(0, 1);
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
         ->type_name("DIR");
   };
   auto add_render_scale = [&](CLI::App* cmd, int* scale, const char* what) {
-    cmd->add_option("--render-scale", *scale, what)->check(CLI::Range(1, 8))->type_name("N");
+    cmd->add_option("--render-scale", *scale, what)->check(CLI::Range(1, 8).description(""))->type_name("N");
   };
   // The play options belong to the program itself (play is the default
   // command) and to `play`, so that `velmora play --help` lists them too.
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
                   "Show the phone's portrait screen as it stands instead of turned sideways");
     cmd->add_option("--scale", play.scale,
                     "Window size as a whole multiple of the picture (default: the largest that fits)")
-        ->check(CLI::Range(1, 16))
+        ->check(CLI::Range(1, 16).description(""))
         ->type_name("N");
     cmd->add_flag("--fullscreen", play.fullscreen, "Start full screen");
     add_render_scale(cmd, &play.renderScale,
@@ -154,7 +155,7 @@ int main(int argc, char** argv) {
 
   CaptureOptions capture;
   CLI::App* capture_cmd = app.add_subcommand(
-      "capture", "Write the show, or a span of it, with its music to a video file (faster than real time)");
+      "capture", "Write the show, or a span of it, with its music to a video file");
   capture_cmd->add_option("--out", capture.out, "The video file: .mp4 or .mov (H.264, AAC), .mkv (H.264, AAC), "
                                                  ".webm (VP9, Opus)")
       ->required()
@@ -167,15 +168,15 @@ int main(int argc, char** argv) {
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
   capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60)")
-      ->check(CLI::Range(1, 240))
+      ->check(CLI::Range(1, 240).description(""))
       ->type_name("N");
   capture_cmd->add_flag("--portrait", capture.portrait, "The phone's 320x480 portrait screen instead of 480x320");
   capture_cmd->add_option("--quality", capture.quality,
                           "The encoder's constant quality, 0 (best) to 51 for H.264 or 63 for VP9 "
                           "(default 18 for H.264, 32 for VP9)")
-      ->check(CLI::Range(0, 63))
+      ->check(CLI::Range(0, 63).description(""))
       ->type_name("Q");
-  capture_cmd->add_flag("!--no-audio", capture.audio, "Leave the music out");
+  capture_cmd->add_flag_callback("--no-audio", [&capture] { capture.audio = false; }, "Leave the music out");
   capture_cmd->add_flag("--times", capture.times, "Also say where the time went (drawing, read-back, encoding)");
   add_render_scale(capture_cmd, &capture.renderScale, "Draw at N times the phone's resolution: a (480 N)x(320 N) video");
   add_assets(capture_cmd);
