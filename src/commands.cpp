@@ -52,6 +52,7 @@ int play_show(const PlayOptions& o) {
     options.orientation = o.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
     options.scale = o.scale;
     options.fullscreen = o.fullscreen;
+    options.icon = platform::bundlePath() + "/icon.png";
     try {
       window = std::make_unique<platform::Window>(kScreenWidth, kScreenHeight, options);
     } catch (const platform::WindowError& e) {

@@ -37,7 +37,7 @@ for name in background_scene1 bubble credits grass grass1 greets korvane_final l
   small_black splat treetrunk_cube_textur treetrunk_textur; do expected+=("share/velmora/$name.png"); done
 for name in drill_arm_connector drill_body drill_head grass hammer_left hammer_right murel pipe_hi pipe_lo treetrunk \
   treetrunk_cube wheel_large wheel_small; do expected+=("share/velmora/$name.obj"); done
-expected+=(share/velmora/music.mp3)
+expected+=(share/velmora/music.mp3 share/velmora/icon.png)
 installed="$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)"
 if ! difference="$(diff <(printf '%s\n' "${expected[@]}" | sort) <(echo "$installed"))"; then
   fail "the install tree differs from the expected one (< missing, > unexpected):"$'\n'"$difference"

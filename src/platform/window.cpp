@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/png.h"
 
 namespace platform {
 namespace {
@@ -89,6 +90,7 @@ Window::Window(int width, int height, const WindowOptions& options)
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     throw WindowError("cannot open a window: " + why);
   }
+  setIcon(options.icon);
   shown_.assign(static_cast<std::size_t>(pictureW_) * static_cast<std::size_t>(pictureH_) * 4, 0);
   for (std::size_t i = 3; i < shown_.size(); i += 4) shown_[i] = 255;
   pointerMoved_ = monotonic_ns();
@@ -102,6 +104,24 @@ Window::~Window() {
   SDL_DestroyRenderer(renderer_);
   SDL_DestroyWindow(window_);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void Window::setIcon(const std::string& path) {
+  PngReader png;
+  if (path.empty() || !png.open(path) || png.width() > 512 || png.height() > 512) return;
+  std::vector<std::uint8_t> rgba(static_cast<std::size_t>(png.width()) * png.height() * 4);
+  if (!png.readPremultiplied(rgba.data())) return;
+  // SDL takes straight alpha.
+  for (std::size_t i = 0; i < rgba.size(); i += 4) {
+    const unsigned a = rgba[i + 3];
+    if (a == 0 || a == 255) continue;
+    for (int c = 0; c < 3; ++c) rgba[i + c] = static_cast<std::uint8_t>(std::min(255u, (rgba[i + c] * 255u + a / 2) / a));
+  }
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(rgba.data(), png.width(), png.height(), 32, png.width() * 4,
+                                                         SDL_PIXELFORMAT_ABGR8888);
+  if (!icon) return;
+  SDL_SetWindowIcon(window_, icon);
+  SDL_FreeSurface(icon);
 }
 
 void Window::present(const Frame& frame) {

@@ -29,6 +29,7 @@ struct WindowOptions {
   int scale = 0;
   bool fullscreen = false;
   std::string title = "velmora";
+  std::string icon;  // a PNG file; none when empty or unreadable
 };
 
 class WindowError : public std::runtime_error {
@@ -106,6 +107,7 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   int pictureHeight() const { return pictureH_; }
 
  private:
+  void setIcon(const std::string& path);
   void handle(const void* event);
   void key(const void* event);
   void command(PlayerCommand::Kind kind, double value = 0);

@@ -1,5 +1,6 @@
 #include "pictures.h"
 
+#include "icons.h"
 #include "metaballs.h"
 #include "pictures_internal.h"
 
@@ -28,6 +29,8 @@ const std::vector<PictureFile>& picture_files() {
 
 void write_pictures(const std::filesystem::path& outdir) {
   for (const PictureFile& f : picture_files()) write_png(outdir / f.name, f.draw());
+  // Not the show's: the window's icon, beside the pictures it was drawn from.
+  write_png(outdir / "icon.png", draw_icon(64));
 }
 
 }  // namespace assetgen
