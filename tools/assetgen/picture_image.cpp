@@ -146,25 +146,39 @@ cairo_surface_t* surface_from_image(const Image& image) {
 
 namespace {
 
-// One box blur pass along rows (or columns) of one channel, sliding-window sum.
+// One box blur pass of one channel, sliding-window sums: along every row, or
+// along every column (all columns at once, row by row, in memory order).
 void box_pass(std::vector<float>& v, int w, int h, int r, bool horizontal) {
-  const int n = horizontal ? w : h;
-  const int lines = horizontal ? h : w;
-  std::vector<float> line(static_cast<std::size_t>(n));
   const float inv = 1.0f / static_cast<float>(2 * r + 1);
-  for (int l = 0; l < lines; ++l) {
-    auto idx = [&](int i) {
-      return horizontal ? static_cast<std::size_t>(l) * w + i : static_cast<std::size_t>(i) * w + l;
-    };
-    for (int i = 0; i < n; ++i) line[static_cast<std::size_t>(i)] = v[idx(i)];
-    double sum = 0;
-    for (int i = 0; i <= std::min(r, n - 1); ++i) sum += line[static_cast<std::size_t>(i)];
-    for (int i = 0; i < n; ++i) {
-      v[idx(i)] = static_cast<float>(sum) * inv;
-      const int add = i + r + 1, sub = i - r;
-      if (add < n) sum += line[static_cast<std::size_t>(add)];
-      if (sub >= 0) sum -= line[static_cast<std::size_t>(sub)];
+  if (horizontal) {
+    std::vector<float> line(static_cast<std::size_t>(w));
+    for (int y = 0; y < h; ++y) {
+      float* row = &v[static_cast<std::size_t>(y) * w];
+      std::copy_n(row, w, line.begin());
+      double sum = 0;
+      for (int i = 0; i <= std::min(r, w - 1); ++i) sum += line[static_cast<std::size_t>(i)];
+      for (int i = 0; i < w; ++i) {
+        row[i] = static_cast<float>(sum) * inv;
+        const int add = i + r + 1, sub = i - r;
+        if (add < w) sum += line[static_cast<std::size_t>(add)];
+        if (sub >= 0) sum -= line[static_cast<std::size_t>(sub)];
+      }
     }
+    return;
+  }
+  const std::vector<float> before(v);
+  auto row = [&](int y) { return &before[static_cast<std::size_t>(y) * w]; };
+  std::vector<double> sum(static_cast<std::size_t>(w), 0.0);
+  for (int i = 0; i <= std::min(r, h - 1); ++i)
+    for (int x = 0; x < w; ++x) sum[static_cast<std::size_t>(x)] += row(i)[x];
+  for (int i = 0; i < h; ++i) {
+    float* out = &v[static_cast<std::size_t>(i) * w];
+    for (int x = 0; x < w; ++x) out[x] = static_cast<float>(sum[static_cast<std::size_t>(x)]) * inv;
+    const int add = i + r + 1, sub = i - r;
+    if (add < h)
+      for (int x = 0; x < w; ++x) sum[static_cast<std::size_t>(x)] += row(add)[x];
+    if (sub >= 0)
+      for (int x = 0; x < w; ++x) sum[static_cast<std::size_t>(x)] -= row(sub)[x];
   }
 }
 
