@@ -81,12 +81,14 @@ void write_png(const std::filesystem::path& path, const Image& image) {
   }
 }
 
-Canvas::Canvas(int width, int height)
-    : width_(width),
-      height_(height),
-      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
+Canvas::Canvas(int width, int height, int scale)
+    : width_(width * scale),
+      height_(height * scale),
+      scale_(scale),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_)),
       cr_(cairo_create(surface_)) {
   if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) throw OutputError("cannot create a drawing surface");
+  cairo_scale(cr_, scale, scale);
 }
 
 Canvas::~Canvas() {
@@ -184,14 +186,18 @@ void box_pass(std::vector<float>& v, int w, int h, int r, bool horizontal) {
 
 }  // namespace
 
-void blur_surface(cairo_surface_t* surface, int radius) {
+void blur_surface(cairo_surface_t* surface, int radius, int scale) {
   if (radius <= 0) return;
   cairo_surface_flush(surface);
   const int w = cairo_image_surface_get_width(surface);
   const int h = cairo_image_surface_get_height(surface);
   const int stride = cairo_image_surface_get_stride(surface);
   unsigned char* data = cairo_image_surface_get_data(surface);
-  const int r = std::max(1, radius / 2);
+  // The box radius at 1x; at a larger scale, the box whose three passes
+  // spread as much (variance scale^2 times the 1x one's) in its pixels.
+  const int r1 = std::max(1, radius / 2);
+  const double variance = static_cast<double>(scale) * scale * ((2 * r1 + 1) * (2 * r1 + 1) - 1);
+  const int r = static_cast<int>(std::lround((std::sqrt(variance + 1) - 1) / 2));
   std::vector<float> ch(static_cast<std::size_t>(w) * h);
   for (int shift = 0; shift < 32; shift += 8) {
     for (int y = 0; y < h; ++y) {
@@ -225,8 +231,9 @@ void blur_surface(cairo_surface_t* surface, int radius) {
   cairo_surface_mark_dirty(surface);
 }
 
-void paint_glow_surface(cairo_t* cr, cairo_surface_t* layer, Rgb c, double alpha, int radius) {
-  blur_surface(layer, radius);
+void paint_glow_surface(const Canvas& canvas, cairo_surface_t* layer, Rgb c, double alpha, int radius) {
+  blur_surface(layer, radius, canvas.scale());
+  cairo_t* cr = canvas.cr();
   cairo_save(cr);
   cairo_identity_matrix(cr);
   set_source(cr, c, alpha);

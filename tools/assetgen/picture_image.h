@@ -45,23 +45,28 @@ Image decode_png(std::span<const std::uint8_t> bytes, const std::string& what);
 Image read_png(const std::filesystem::path& path);
 void write_png(const std::filesystem::path& path, const Image& image);
 
-// An owned Cairo image surface and its context, for drawing one picture.
+// An owned Cairo image surface and its context, for drawing one picture at
+// `scale` times its size: the surface has width x height pixels times the
+// scale, and the context is scaled to match, so that a picture is drawn in
+// the coordinates of its 1x size at any scale.
 class Canvas {
  public:
-  Canvas(int width, int height);
+  Canvas(int width, int height, int scale = 1);
   ~Canvas();
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
 
   cairo_t* cr() const { return cr_; }
   cairo_surface_t* surface() const { return surface_; }
+  // The surface's size in pixels (the 1x size times the scale).
   int width() const { return width_; }
   int height() const { return height_; }
+  int scale() const { return scale_; }
   // The canvas as straight RGBA; alpha kept only if with_alpha.
   Image image(bool with_alpha) const;
 
  private:
-  int width_, height_;
+  int width_, height_, scale_;
   cairo_surface_t* surface_;
   cairo_t* cr_;
 };
@@ -70,14 +75,22 @@ class Canvas {
 cairo_surface_t* surface_from_image(const Image& image);
 
 // Three box blurs of radius r on every channel of an ARGB32 surface (close to
-// a Gaussian of sigma ~ r), edges treated as transparent.
-void blur_surface(cairo_surface_t* surface, int radius);
+// a Gaussian of sigma ~ r), edges treated as transparent. On a picture drawn
+// at `scale`, radius is in 1x pixels and the blur spreads as far across the
+// picture as it does at 1x.
+void blur_surface(cairo_surface_t* surface, int radius, int scale = 1);
 
-// Paints what `draw` fills (in white) as a soft glow of colour c: the shape is
-// rendered on its own layer, blurred by `radius` and composited with `alpha`.
+// Paints what `draw` fills (in white) as a soft glow of colour c on the
+// canvas: the shape is rendered on its own layer (under the canvas's current
+// transformation), blurred by `radius` and composited with `alpha`.
 template <class Draw>
-void paint_glow(cairo_t* cr, int width, int height, Rgb c, double alpha, int radius, Draw&& draw);
-void paint_glow_surface(cairo_t* cr, cairo_surface_t* layer, Rgb c, double alpha, int radius);
+void paint_glow(const Canvas& canvas, Rgb c, double alpha, int radius, Draw&& draw);
+void paint_glow_surface(const Canvas& canvas, cairo_surface_t* layer, Rgb c, double alpha, int radius);
+
+// Where pixel p of a picture drawn at `scale` samples, in its 1x pixels: a
+// picture computed pixel by pixel samples 1x pixel k at k, and the scale x
+// scale pixels that stand for it around k, at k on average.
+inline double unscaled(int p, int scale) { return (p + 0.5) / scale - 0.5; }
 
 // Fonts: DejaVu through fontconfig, grey antialiasing, no hinting, so that text
 // renders the same on every run.
@@ -95,16 +108,16 @@ double value_noise(double x, double y, std::uint32_t seed, int px = 0, int py = 
 double fractal_noise(double x, double y, std::uint32_t seed, int octaves, int px = 0, int py = 0);
 
 template <class Draw>
-void paint_glow(cairo_t* cr, int width, int height, Rgb c, double alpha, int radius, Draw&& draw) {
-  cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+void paint_glow(const Canvas& canvas, Rgb c, double alpha, int radius, Draw&& draw) {
+  cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, canvas.width(), canvas.height());
   cairo_t* lc = cairo_create(layer);
   cairo_matrix_t m;
-  cairo_get_matrix(cr, &m);
+  cairo_get_matrix(canvas.cr(), &m);
   cairo_set_matrix(lc, &m);
   cairo_set_source_rgb(lc, 1, 1, 1);
   draw(lc);
   cairo_destroy(lc);
-  paint_glow_surface(cr, layer, c, alpha, radius);
+  paint_glow_surface(canvas, layer, c, alpha, radius);
   cairo_surface_destroy(layer);
 }
 

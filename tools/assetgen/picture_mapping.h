@@ -32,12 +32,14 @@ struct FilePixel {
 // Where pixel (x, y) of a landscape canvas is stored. The canvas is 480 wide
 // and canvas_height tall: 320 for a still picture; a FarQuad picture may be
 // taller (up to 512), its extra rows above the first view, for a background
-// whose window slides along s (s = 0 is the canvas's bottom row).
-FilePixel stored_pixel(ScreenMapping mapping, int x, int y, int canvas_height = kLandscapeHeight);
+// whose window slides along s (s = 0 is the canvas's bottom row). A picture
+// drawn at `scale` has every one of these sizes times the scale.
+FilePixel stored_pixel(ScreenMapping mapping, int x, int y, int canvas_height = kLandscapeHeight, int scale = 1);
 
-// Stores a landscape canvas (480 x 320, or taller for FarQuad) in a 512 x 512
-// file. File pixels the screen never shows repeat the nearest shown one, so
-// that filtering at the window's edges brings in no stray colour.
+// Stores a landscape canvas (480 x 320, or taller for FarQuad; each times the
+// scale it was drawn at) in a 512 x 512 file (times the scale). File pixels
+// the screen never shows repeat the nearest shown one, so that filtering at
+// the window's edges brings in no stray colour.
 Image store_screen_picture(const Image& canvas, ScreenMapping mapping);
 
 // The 480 x 320 landscape view of a stored file, as the screen shows it;

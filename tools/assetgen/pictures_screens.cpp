@@ -35,7 +35,8 @@ void draw_ribbon(cairo_t* cr, double y0, double amp, double period, double phase
 }
 
 // A soft, metaball-like field rendered as black bodies with white rims on
-// whatever lies below, with an antialiased edge from the field's gradient.
+// whatever lies below, with an antialiased edge from the field's gradient
+// (blobs in the canvas's 1x coordinates).
 struct Blob {
   double x, y, r;
 };
@@ -53,14 +54,15 @@ void draw_blob_field(Canvas& canvas, const std::vector<Blob>& blobs, double rim)
     return f;
   };
   const double outer = 0.25, inner = 0.25 * rim;
+  const double scale = canvas.scale(), half_pixel = 0.5 / scale;  // the edge is one pixel wide at any scale
   for (int y = 0; y < canvas.height(); ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
     for (int x = 0; x < canvas.width(); ++x) {
-      const double cx = x + 0.5, cy = y + 0.5;
+      const double cx = (x + 0.5) / scale, cy = (y + 0.5) / scale;
       const double f = field(cx, cy);
       if (f < outer * 0.5) continue;
-      const double gx = (field(cx + 0.5, cy) - field(cx - 0.5, cy));
-      const double gy = (field(cx, cy + 0.5) - field(cx, cy - 0.5));
+      const double gx = (field(cx + half_pixel, cy) - field(cx - half_pixel, cy));
+      const double gy = (field(cx, cy + half_pixel) - field(cx, cy - half_pixel));
       const double g = std::max(std::hypot(gx, gy), 1e-6);
       const double cover_white = std::clamp((f - outer) / g + 0.5, 0.0, 1.0);
       const double cover_black = std::clamp((f - inner) / g + 0.5, 0.0, 1.0);
@@ -80,8 +82,8 @@ void draw_blob_field(Canvas& canvas, const std::vector<Blob>& blobs, double rim)
 
 }  // namespace
 
-Image draw_background_scene1() {
-  Canvas canvas(kW, kH);
+Image draw_background_scene1(int scale) {
+  Canvas canvas(kW, kH, scale);
   cairo_t* cr = canvas.cr();
 
   // Dusk: lilac high up, warm pink at the horizon; mid-light, so that the
@@ -181,9 +183,9 @@ Image draw_background_scene1() {
   return store_screen_picture(canvas.image(false), ScreenMapping::FarQuad);
 }
 
-Image draw_logo() {
+Image draw_logo(int scale) {
   // The title sits in the sky to the right of the rig, clear of its top.
-  Canvas canvas(kW, kH);
+  Canvas canvas(kW, kH, scale);
   cairo_t* cr = canvas.cr();
   const std::string title = "VELMORA";
   const double cx = 318, baseline = 80;
@@ -196,7 +198,7 @@ Image draw_logo() {
   };
   // A dark glow first, so the letters read on the light backdrop, then the
   // letters: a white rim around a pink to magenta fill.
-  paint_glow(cr, kW, kH, {0.18, 0.0, 0.14}, 0.85, 14, [&](cairo_t* c) {
+  paint_glow(canvas, {0.18, 0.0, 0.14}, 0.85, 14, [&](cairo_t* c) {
     title_path(c);
     cairo_set_line_width(c, 10);
     cairo_stroke_preserve(c);
@@ -220,7 +222,7 @@ Image draw_logo() {
   const std::string sub = "A REAL-TIME SHOW IN FIVE SCENES";
   const double sw = text_width(cr, sub) + 24;
   const double bar_y = baseline + 14;
-  paint_glow(cr, kW, kH, {0.0, 0.12, 0.12}, 0.7, 8, [&](cairo_t* c) {
+  paint_glow(canvas, {0.0, 0.12, 0.12}, 0.7, 8, [&](cairo_t* c) {
     cairo_rectangle(c, cx - sw / 2, bar_y, sw, 21);
     cairo_fill(c);
   });
@@ -234,8 +236,8 @@ Image draw_logo() {
   return store_screen_picture(canvas.image(true), ScreenMapping::FarQuad);
 }
 
-Image draw_korvane_final() {
-  Canvas canvas(kW, kH);
+Image draw_korvane_final(int scale) {
+  Canvas canvas(kW, kH, scale);
   cairo_t* cr = canvas.cr();
 
   // The teal field the metaballs grew on, lighter in the middle.
@@ -260,7 +262,7 @@ Image draw_korvane_final() {
   const double cx = 240, baseline = 160;
   set_font(cr, 100, true);
   const double size = 100 * 390 / text_width(cr, "VELMORA");
-  paint_glow(cr, kW, kH, {0.0, 0.25, 0.22}, 0.6, 12, [&](cairo_t* c) {
+  paint_glow(canvas, {0.0, 0.25, 0.22}, 0.6, 12, [&](cairo_t* c) {
     set_font(c, size, true);
     text_path_centred(c, "VELMORA", cx, baseline + 4);
     cairo_fill(c);
@@ -290,8 +292,8 @@ Image draw_korvane_final() {
   return store_screen_picture(canvas.image(false), ScreenMapping::FarQuad);
 }
 
-Image draw_loading() {
-  Canvas canvas(kW, kH);
+Image draw_loading(int scale) {
+  Canvas canvas(kW, kH, scale);
   cairo_t* cr = canvas.cr();
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_paint(cr);
@@ -327,11 +329,11 @@ Image draw_loading() {
   return store_screen_picture(canvas.image(false), ScreenMapping::Upright);
 }
 
-Image draw_murelbg() {
+Image draw_murelbg(int scale) {
   // A canvas taller than the view: the window slides up it over the scene
   // (the picture drifts down the screen), and it tiles top to bottom.
   constexpr int kTall = kScreenFileSide;
-  Canvas canvas(kW, kTall);
+  Canvas canvas(kW, kTall, scale);
   cairo_t* cr = canvas.cr();
 
   // Magenta-violet on the left to deep teal on the right, with soft clouds.
@@ -341,12 +343,14 @@ Image draw_murelbg() {
     unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
     const Rgb left{0.62, 0.14, 0.56}, mid{0.22, 0.14, 0.44}, right{0.05, 0.56, 0.58};
-    for (int y = 0; y < kTall; ++y) {
+    for (int y = 0; y < canvas.height(); ++y) {
       auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-      for (int x = 0; x < kW; ++x) {
-        const double f = x / (kW - 1.0);
+      const double uy = unscaled(y, scale);
+      for (int x = 0; x < canvas.width(); ++x) {
+        const double ux = unscaled(x, scale);
+        const double f = std::clamp(ux / (kW - 1.0), 0.0, 1.0);
         Rgb c = f < 0.5 ? mix(left, mid, f * 2) : mix(mid, right, (f - 0.5) * 2);
-        const double n = fractal_noise(x / 64.0, y / 64.0, 7, 4, 0, kTall / 64);
+        const double n = fractal_noise(ux / 64.0, uy / 64.0, 7, 4, 0, kTall / 64);
         const double k = 0.70 + 0.6 * n;
         auto q = [&](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v * k, 0.0, 1.0) * 255)); };
         row[x] = 0xff000000u | (q(c.r) << 16) | (q(c.g) << 8) | q(c.b);

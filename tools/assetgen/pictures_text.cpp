@@ -55,7 +55,7 @@ void draw_strips(Canvas& canvas, int count, double page_w, double page_h, Rgb gl
     glow(lc, n);
   }
   cairo_destroy(lc);
-  blur_surface(layer, glow_radius);
+  blur_surface(layer, glow_radius, canvas.scale());
   for (int n = 0; n < count; ++n) {
     cairo_save(cr);
     enter(cr, n);
@@ -87,10 +87,10 @@ const std::vector<std::string>& greetings_lines() {
   return lines;
 }
 
-Image draw_greets() {
+Image draw_greets(int scale) {
   // 256 x 512: a strip is 256 x 51.2 texels and shows as 240 x 48 pixels, so
   // texels are square on screen and the strips are drawn as they read.
-  Canvas canvas(kGreetsWidth, kGreetsHeight);
+  Canvas canvas(kGreetsWidth, kGreetsHeight, scale);
   const double strip = static_cast<double>(kGreetsHeight) / kGreetsStrips;
 
   // The lead in small pink letters, the name large and white, on one
@@ -140,11 +140,11 @@ Image draw_greets() {
   return canvas.image(false);
 }
 
-Image draw_credits() {
+Image draw_credits(int scale) {
   // 512 x 512: a page is 512 x 102.4 texels shown as 448 x 96 pixels. Each
   // page is laid out in screen pixels and stretched into its strip, so the
   // screen squeezes it back to true proportions.
-  Canvas canvas(kCreditsSide, kCreditsSide);
+  Canvas canvas(kCreditsSide, kCreditsSide, scale);
   constexpr double kPageW = 448, kPageH = 96, kCx = kPageW / 2;
 
   struct Page {

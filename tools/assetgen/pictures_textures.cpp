@@ -72,7 +72,7 @@ Image draw_bubble() {
   cairo_pattern_destroy(rim);
 
   // Highlights: a soft window reflection up left, a small glint down right.
-  paint_glow(cr, kSide, kSide, kWhite, 0.95, 4, [&](cairo_t* g) {
+  paint_glow(canvas, kWhite, 0.95, 4, [&](cairo_t* g) {
     cairo_save(g);
     cairo_translate(g, c - 22, c - 24);
     cairo_rotate(g, -kPi / 4);
@@ -87,7 +87,7 @@ Image draw_bubble() {
   return canvas.image(true);
 }
 
-Image draw_mureltextur() {
+Image draw_mureltextur(int scale) {
   // Where the creature's mesh takes its texture: s (columns) from the tail tip
   // to the snout, t (rows) once around from the back line through the seen
   // +z flank (0.25) to the belly (0.5) and on round the far flank. Only the
@@ -104,7 +104,7 @@ Image draw_mureltextur() {
   constexpr double kTailFin = 0.02;                       // the tail fan's columns
   constexpr double kCollar = 0.835;                       // where the head begins
 
-  Canvas canvas(kW, kHalf);
+  Canvas canvas(kW, kHalf, scale);
   cairo_t* cr = canvas.cr();
 
   // Colour around the body: dark teal back, bright teal flank, pale pink belly.
@@ -114,14 +114,14 @@ Image draw_mureltextur() {
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     const Rgb back{0.02, 0.22, 0.30}, flank = kTeal, belly{1.0, 0.88, 0.94};
-    for (int y = 0; y < kHalf; ++y) {
-      const double t = (y + 0.5) / kH;
+    for (int y = 0; y < canvas.height(); ++y) {
+      const double t = (y + 0.5) / (kH * scale);
       const double around = std::cos(2 * kPi * t);  // 1 on the back, -1 on the belly
       const Rgb base = around > 0 ? mix(flank, back, smoothstep(0.0, 0.9, around))
                                   : mix(flank, belly, smoothstep(0.15, 0.85, -around));
       auto* line = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-      for (int x = 0; x < kW; ++x) {
-        const double k = 0.88 + 0.24 * fractal_noise(x / 16.0, t * 16, 3, 3, 0, 16);
+      for (int x = 0; x < canvas.width(); ++x) {
+        const double k = 0.88 + 0.24 * fractal_noise(unscaled(x, scale) / 16.0, t * 16, 3, 3, 0, 16);
         line[x] = 0xff000000u | (std::uint32_t{byte(base.r * k)} << 16) | (std::uint32_t{byte(base.g * k)} << 8) |
                   byte(base.b * k);
       }
@@ -135,11 +135,13 @@ Image draw_mureltextur() {
     auto edge = [&](double offset, double y) {
       return col(centre) + offset + lead * std::pow(std::sin(2 * kPi * y / kH), 2);
     };
+    const int steps = kHalf / 2 * scale;  // a point every two rows at 1x
+    auto row_at = [&](int i) { return static_cast<double>(kHalf) * i / steps; };
     for (int pass = 0; pass < 2; ++pass) {
       const double grow = pass == 0 ? 3.0 : 0.0;
       cairo_new_path(cr);
-      for (int y = 0; y <= kHalf; y += 2) cairo_line_to(cr, edge(-width / 2 - grow, y), y);
-      for (int y = kHalf; y >= 0; y -= 2) cairo_line_to(cr, edge(width / 2 + grow, y), y);
+      for (int i = 0; i <= steps; ++i) cairo_line_to(cr, edge(-width / 2 - grow, row_at(i)), row_at(i));
+      for (int i = steps; i >= 0; --i) cairo_line_to(cr, edge(width / 2 + grow, row_at(i)), row_at(i));
       cairo_close_path(cr);
       set_source(cr, pass == 0 ? kBlack : c);
       cairo_fill(cr);
@@ -296,15 +298,15 @@ Image draw_mureltextur() {
 
   // The far half: the seen half mirrored about the belly line.
   const Image half = canvas.image(false);
-  Image img(kW, kH, false);
-  for (int y = 0; y < kHalf; ++y) {
-    std::copy_n(half.at(0, y), kW * 4, img.at(0, y));
-    std::copy_n(half.at(0, y), kW * 4, img.at(0, kH - 1 - y));
+  Image img(half.width, half.height * 2, false);
+  for (int y = 0; y < half.height; ++y) {
+    std::copy_n(half.at(0, y), half.width * 4, img.at(0, y));
+    std::copy_n(half.at(0, y), half.width * 4, img.at(0, img.height - 1 - y));
   }
   return img;
 }
 
-Image draw_cube_texture() {
+Image draw_cube_texture(int scale) {
   // Every face shows the whole picture. The scene draws it at 0.4 of full
   // brightness or less, where anything pale turns grey, so the rims are the
   // teal at full strength (green at its maximum, red as low as the teal has
@@ -320,7 +322,7 @@ Image draw_cube_texture() {
   constexpr double k = kSide / 256.0;
   constexpr Rgb kHotTeal{kTeal.r / kTeal.g, 1.0, kTeal.b / kTeal.g};
   const Rgb core_white{0.9, 1.0, 0.98};
-  Canvas canvas(kSide, kSide);
+  Canvas canvas(kSide, kSide, scale);
   cairo_t* cr = canvas.cr();
   const double c = kSide / 2.0;
   cairo_pattern_t* core = cairo_pattern_create_radial(c, c, 0, c, c, c);
@@ -336,7 +338,7 @@ Image draw_cube_texture() {
 
   // The edge line, softly haloed into the face.
   const Rgb edge = mix(kHotTeal, kWhite, 0.6);
-  paint_glow(cr, kSide, kSide, edge, 0.7, 3, [&](cairo_t* g) {
+  paint_glow(canvas, edge, 0.7, 3, [&](cairo_t* g) {
     cairo_rectangle(g, 0, 0, kSide, kSide);
     cairo_rectangle(g, 5 * k, kSide - 5 * k, kSide - 10 * k, 10 * k - kSide);
     cairo_fill(g);
@@ -376,7 +378,7 @@ constexpr double kBarkLimit = 0.58, kGrassLimit = 0.6;
 
 }  // namespace
 
-Image draw_treetrunk_texture() {
+Image draw_treetrunk_texture(int scale) {
   // Bark in plates: wandering columns around the trunk separated by deep
   // grooves, each column broken by a few cracks, each plate rounded; moss
   // creeps up from the foot. The scene draws the trunk at 0.6 of full
@@ -386,12 +388,12 @@ Image draw_treetrunk_texture() {
   // credits cross the trunk, it is dark enough for them to stay legible.
   using namespace cube_scene;
   constexpr int kW = 256, kH = 512, kColumns = 9;
-  Image img(kW, kH, false);
+  Image img(kW * scale, kH * scale, false);
   const Rgb groove{0.07, 0.03, 0.07}, plate_dark{0.34, 0.22, 0.33}, plate_light{0.56, 0.40, 0.52},
       moss{0.08, 0.62, 0.50};
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) {
-      const double u = (x + 0.5) / kW, v = (y + 0.5) / kH;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) {
+      const double u = (x + 0.5) / img.width, v = (y + 0.5) / img.height;
       // Columns wander sideways with height; the warp tiles around the trunk.
       const double warp = (fractal_noise(u * 4, v * 4, 41, 3, 4, 0) - 0.5) * 0.22;
       const double cu = (u + warp) * kColumns;
@@ -442,7 +444,7 @@ double ground_light(double y, double z) {
 
 }  // namespace
 
-Image draw_grass() {
+Image draw_grass(int scale) {
   // Colour of the ground cover by position (teal-greens in patches, a few
   // pink and white flowers), lit only by the cube: the scene draws it at 0.4,
   // so its pool of light is painted in, brightest under the cube (and with
@@ -451,48 +453,52 @@ Image draw_grass() {
   // The light map adds the cube's flicker on top.
   using namespace cube_scene;
   constexpr int kSide = 256;
-  Image img(kSide, kSide, false);
+  const int side = kSide * scale;
+  Image img(side, side, false);
   const Rgb deep{0.04, 0.38, 0.30}, fresh{0.24, 0.80, 0.58}, teal = kTeal;
-  auto light_at = [&](int x, int y) {
-    const double u = (x + 0.5) / kSide, v = (y + 0.5) / kSide;
+  auto light_at = [&](double u, double v) {
     return ground_light((2 * u - 1) * kPatchRadius, (2 * v - 1) * kPatchRadius);
   };
-  for (int y = 0; y < kSide; ++y)
-    for (int x = 0; x < kSide; ++x) {
-      const double u = (x + 0.5) / kSide, v = (y + 0.5) / kSide;
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const double u = (x + 0.5) / side, v = (y + 0.5) / side;
       const double n = fractal_noise(u * 6, v * 6, 21, 4);
-      const double fine = hash01(x, y, 22);
+      // A grain of one random value a 1x texel, blended smoothly between
+      // them when drawn larger.
+      const double fine = value_noise(unscaled(x, scale), unscaled(y, scale), 22, kSide, kSide);
+      const double light = light_at(u, v);
       Rgb c = mix(deep, fresh, smoothstep(0.3, 0.7, n));
       c = mix(c, teal, 0.25 * smoothstep(0.55, 0.8, fractal_noise(u * 3, v * 3, 23, 2)));
-      const double k = (0.8 + 0.4 * fine) * (0.02 + 0.6 * std::sqrt(light_at(x, y)));
-      c = mix(c, kCubeLight, 0.3 * light_at(x, y));
+      const double k = (0.8 + 0.4 * fine) * (0.02 + 0.6 * std::sqrt(light));
+      c = mix(c, kCubeLight, 0.3 * light);
       put(img, x, y, {below_cube(c.r * k, kGrassLimit), below_cube(c.g * k, kGrassLimit), below_cube(c.b * k, kGrassLimit)});
     }
-  // Flowers: single blades pick these up; they show only in the light.
+  // Flowers, two 1x texels square: single blades pick these up; they show
+  // only in the light.
   for (int i = 0; i < 140; ++i) {
     const int x = static_cast<int>(hash01(i, 1, 24) * kSide), y = static_cast<int>(hash01(i, 2, 24) * kSide);
     const double pick = hash01(i, 3, 24);
     const Rgb c = pick < 0.45 ? kPink : pick < 0.8 ? kMagenta : kWhite;
-    const double k = 0.02 + 0.6 * std::sqrt(light_at(x, y));
-    for (int dy = 0; dy < 2; ++dy)
-      for (int dx = 0; dx < 2; ++dx)
-        put(img, (x + dx) % kSide, (y + dy) % kSide,
+    const double k = 0.02 + 0.6 * std::sqrt(light_at((x + 0.5) / kSide, (y + 0.5) / kSide));
+    for (int dy = 0; dy < 2 * scale; ++dy)
+      for (int dx = 0; dx < 2 * scale; ++dx)
+        put(img, (x * scale + dx) % side, (y * scale + dy) % side,
             {below_cube(c.r * k, kGrassLimit), below_cube(c.g * k, kGrassLimit), below_cube(c.b * k, kGrassLimit)});
   }
   return img;
 }
 
-Image draw_grass_light() {
+Image draw_grass_light(int scale) {
   // The cube's light on the ground, added over the grass at a third of the
   // cube's flickering brightness: white-hot straight under the cube, teal
   // further out, the trunk's shadow, black at the rim of the patch. A smooth
   // picture: 64 texels a side lose nothing.
   using namespace cube_scene;
   constexpr int kSide = 64;
-  Image img(kSide, kSide, false);
-  for (int y = 0; y < kSide; ++y)
-    for (int x = 0; x < kSide; ++x) {
-      const double u = (x + 0.5) / kSide, v = (y + 0.5) / kSide;
+  Image img(kSide * scale, kSide * scale, false);
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) {
+      const double u = (x + 0.5) / img.width, v = (y + 0.5) / img.height;
       const double fall = std::min(1.0, ground_light((2 * u - 1) * kPatchRadius, (2 * v - 1) * kPatchRadius));
       const Rgb c = mix(kCubeLight, kWhite, std::pow(fall, 1.5));
       put(img, x, y, {c.r * fall, c.g * fall, c.b * fall});
