@@ -65,12 +65,6 @@ def open_page(browser, server, query, width=960, height=640):
     return page
 
 
-def click_play(page):
-    x, y = page.evaluate("(r => [r.x + r.width / 2, r.y + r.height / 2])"
-                         "(document.getElementById('start').getBoundingClientRect())")
-    page.click(x, y)
-
-
 def download(site):
     print("download (bytes)            stored       gzip")
     total = [0, 0]
@@ -90,7 +84,7 @@ def start_up(browser, server, runs=3):
         with open_page(browser, server, "") as page:
             page.wait_for("document.body.dataset.state === 'ready'")
             page.wait_for("Module.velmoraMusic && Module.velmoraMusic.buffer !== null", timeout=120)
-            click_play(page)
+            page.click_on("#start")
             page.wait_for("window.__velmora.frames.some(f => f[0] >= 5)", timeout=120)
             w = page.evaluate("window.__velmora")
             first = {n: t for n, t in reversed(w["frames"])}
@@ -132,7 +126,7 @@ def frame_rate(browser, server):
     with open_page(browser, server, "") as page:
         page.wait_for("document.body.dataset.state === 'ready'")
         page.wait_for("Module.velmoraMusic && Module.velmoraMusic.buffer !== null", timeout=120)
-        click_play(page)
+        page.click_on("#start")
         samples = []  # (demo time, frames presented)
         while True:
             state, t, n = page.evaluate("[document.body.dataset.state, Module._velmora_demo_time(), Module.velmoraFrames]")

@@ -79,9 +79,7 @@ class PageTest(unittest.TestCase):
         # animation frames, and the show ending the program.
         page, state = self.open("?from=183", 960, 640, "['ready', 'failed']")
         self.assertEqual(state, "ready")
-        x, y = page.evaluate("(r => [r.x + r.width / 2, r.y + r.height / 2])"
-                             "(document.getElementById('start').getBoundingClientRect())")
-        page.click(x, y)
+        page.click_on("#start")
         page.wait_for("!!(Module.velmoraMusic && Module.velmoraMusic.source)", timeout=60)
         # The music is heard at the moment the picture shows.
         offset = page.evaluate("""(() => {
@@ -92,6 +90,20 @@ class PageTest(unittest.TestCase):
         self.assertLess(abs(offset), 0.02)
         self.assertEqual(page.wait_for(f"['ended', 'failed'].includes({STATE}) && {STATE}", timeout=120), "ended")
         self.assertGreater(page.evaluate("Module.velmoraFrames"), 30)
+        self.assertNoProblems(page)
+
+    def test_keys_and_a_double_click_toggle_full_screen(self):
+        page, state = self.open("?from=100", 960, 640, "['ready', 'failed']")
+        self.assertEqual(state, "ready")
+        page.click_on("#start")
+        page.wait_for("Module.velmoraFrames > 5", timeout=60)
+        full = "document.fullscreenElement ? document.fullscreenElement.id : ''"
+        for press in (lambda: page.press("f", "KeyF"), lambda: page.press("Enter", "Enter", alt=True),
+                      lambda: page.double_click(480, 320)):
+            press()
+            self.assertEqual(page.wait_for(full, timeout=10), "stage")
+            press()
+            page.wait_for(f"!({full})", timeout=10)
         self.assertNoProblems(page)
 
     def test_a_moment_of_every_scene_is_the_desktop_still(self):

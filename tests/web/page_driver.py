@@ -246,6 +246,25 @@ class Page:
             self.send("Input.dispatchMouseEvent",
                       {"type": kind, "x": x, "y": y, "button": "left", "clickCount": 1})
 
+    def click_on(self, selector):
+        """A real click in the middle of the element `selector` names."""
+        x, y = self.evaluate(f"(r => [r.x + r.width / 2, r.y + r.height / 2])"
+                             f"(document.querySelector({selector!r}).getBoundingClientRect())")
+        self.click(x, y)
+
+    def press(self, key, code, alt=False):
+        """A real key press: `key` as KeyboardEvent.key names it, `code` the key's place."""
+        for kind in ("keyDown", "keyUp"):
+            self.send("Input.dispatchKeyEvent",
+                      {"type": kind, "key": key, "code": code, "modifiers": 1 if alt else 0,
+                       "text": key if kind == "keyDown" and len(key) == 1 else ""})
+
+    def double_click(self, x, y):
+        for count in (1, 2):
+            for kind in ("mousePressed", "mouseReleased"):
+                self.send("Input.dispatchMouseEvent",
+                          {"type": kind, "x": x, "y": y, "button": "left", "clickCount": count})
+
     def problems(self):
         """What this page has said in its console at warning level or above,
         and the exceptions it has thrown, as lines of text. The GL driver's
