@@ -93,6 +93,7 @@
   }
 
   function play(from) {
+    start.onclick = null;  // the program plays once a page
     // The sound and its clock: one audio context, made in the click itself.
     const AudioContextClass = window.AudioContext || window.webkitAudioContext;
     if (AudioContextClass) {
@@ -105,7 +106,10 @@
     }
     panel.hidden = true;
     setState("playing");
-    if (Module._velmora_play(from) !== 0) setState("failed", "The show could not start; the browser's console says why.");
+    if (Module._velmora_play(from) !== 0) {
+      panel.hidden = false;
+      setState("failed", "The show could not start: it needs WebGL 2 (the browser's console says more).");
+    }
   }
 
   function ready() {
