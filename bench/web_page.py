@@ -128,9 +128,21 @@ def frame_rate(browser, server):
         page.wait_for("Module.velmoraMusic && Module.velmoraMusic.buffer !== null", timeout=120)
         page.click_on("#start")
         samples = []  # (demo time, frames presented)
+        apart = []  # how far the music heard is from the demo clock, seconds
+        starts = set()  # the music's starts (audio time), one unless it was moved
         while True:
-            state, t, n = page.evaluate("[document.body.dataset.state, Module._velmora_demo_time(), Module.velmoraFrames]")
+            state, t, n, music = page.evaluate("""[document.body.dataset.state, Module._velmora_demo_time(),
+                Module.velmoraFrames, (() => {
+                  const audio = Module.velmoraAudio, m = Module.velmoraMusic;
+                  if (!m || !m.source) return null;
+                  const stamp = audio.getOutputTimestamp();
+                  const heard = stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
+                  return [m.when, m.offset + (heard - m.when) - Module._velmora_demo_time()];
+                })()]""")
             samples.append((t, n))
+            if music and t < 180:
+                starts.add(music[0])
+                apart.append(abs(music[1]))
             if state != "playing":
                 break
             time.sleep(0.25)
@@ -143,6 +155,7 @@ def frame_rate(browser, server):
         within = [s for s in samples if 0.5 <= s[0] <= 185]
         (t0, n0), (t1, n1) = within[0], within[-1]
         print(f"  {'whole show':28} {(n1 - n0) / (t1 - t0):6.1f}")
+        print(f"music: started {len(starts)} time(s); heard at most {1000 * max(apart):.1f} ms from the demo clock")
         problems = page.problems()
         print(f"console: {len(problems)} problems" + "".join(f"\n  {p}" for p in problems))
 
