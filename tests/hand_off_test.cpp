@@ -3,8 +3,11 @@
 // and after jumping there from the start are the same pixels.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
+#include <vector>
 
+#include "engine/demo.h"
 #include "support/show_fixture.h"
 
 using fixture::Picture;
@@ -44,6 +47,28 @@ TEST_F(HandOff, AFrameAfterAJumpIsTheFrameOfAStraightRun) {
     show().drawFrame(m);
     EXPECT_EQ(current().rgba(), straight[m].rgba());
   }
+}
+
+TEST_F(HandOff, TheBakedGlowIsPutBack) {
+  // The intro adds up the glow levels the asset set-up baked from the rig's
+  // still frame; a start anywhere puts back the two that the cube scene
+  // redraws as the set-up left them: lit everywhere the rig's sky is.
+  show().prepareFor(5);
+  GLuint reader = 0;
+  glGenFramebuffersOES(1, &reader);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, reader);
+  for (int level : {4, 5}) {
+    SCOPED_TRACE(level);
+    const int w = 320 >> level;
+    const int h = 480 >> level;
+    glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, glowTextures[level], 0);
+    std::vector<std::uint8_t> rgba(static_cast<size_t>(w * h * 4));
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    const Picture glow(rgba, w, h);
+    EXPECT_GT(glow.count(0, 0, w, h, [](fixture::Colour c) { return c.b > 100; }), w * h / 2);
+  }
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
+  glDeleteFramebuffersOES(1, &reader);
 }
 
 TEST_F(HandOff, AfterTheLastPictureTheLastFrameStays) {

@@ -2,6 +2,7 @@
 // ordering, a repeating timer's grid, and the frame orientation helpers.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,29 @@ TEST_F(RunLoopTest, RepeatingTimerKeepsItsGridAndSkipsMissedFirings) {
   // the next firing is the grid's next point.
   EXPECT_NEAR(times[2], 1.25, 1e-6);
   EXPECT_NEAR(times[3], 1.50, 1e-6);
+}
+
+TEST_F(RunLoopTest, AnAnimationFrameFiresWhatIsDueByItsHorizonOnceEach) {
+  // The page's turns: timers due by the frame's horizon fire in deadline
+  // order, a repeating one once however far behind, and what a call-back
+  // schedules waits for a later frame.
+  using Fired = std::vector<std::string>;
+  Fired fired;
+  NSTimer::scheduledTimerWithTimeInterval(0.020, [&] { fired.push_back("late"); }, false);
+  NSTimer::scheduledTimerWithTimeInterval(0.010, [&] {
+    fired.push_back("early");
+    NSTimer::scheduledTimerWithTimeInterval(0, [&] { fired.push_back("armed"); }, false);
+  }, false);
+  NSTimer::scheduledTimerWithTimeInterval(0.005, [&] { fired.push_back("frame"); }, true);
+  const std::int64_t start = platform::monotonic_ns();
+
+  platform::set_virtual_now_us(platform::virtual_now_us() + 8'000);
+  EXPECT_EQ(loop().fireDue(start + 12'000'000), 2);
+  EXPECT_EQ(fired, (Fired{"frame", "early"}));
+
+  platform::set_virtual_now_us(platform::virtual_now_us() + 16'000);
+  EXPECT_EQ(loop().fireDue(start + 28'000'000), 3);
+  EXPECT_EQ(fired, (Fired{"frame", "early", "armed", "frame", "late"}));
 }
 
 TEST_F(RunLoopTest, InvalidatedTimersNeverFire) {

@@ -23,29 +23,11 @@ const std::filesystem::path& dir() {
   return d;
 }
 
-// Writes a PNG of any colour type from raw rows of the given bit depth.
+// A PNG of any colour type in the test's folder.
 void write_png(const std::string& name, int w, int h, int colour_type, int depth, const std::vector<std::uint8_t>& data,
                const std::vector<png_color>& palette = {}, const std::vector<png_byte>& trans = {},
                bool interlaced = false) {
-  const std::string path = (dir() / name).string();
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), depth, colour_type,
-               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-  if (!trans.empty()) png_set_tRNS(png, info, trans.data(), static_cast<int>(trans.size()), nullptr);
-  png_write_info(png, info);
-  const size_t pitch = data.size() / static_cast<size_t>(h);
-  std::vector<png_bytep> rows;
-  for (int y = 0; y < h; ++y) rows.push_back(const_cast<png_bytep>(data.data() + y * pitch));
-  png_write_image(png, rows.data());
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
+  fixture::write_png(dir() / name, w, h, colour_type, depth, data, palette, trans, interlaced);
 }
 
 std::vector<std::uint8_t> decode(const std::string& name, int* w = nullptr, int* h = nullptr) {

@@ -84,6 +84,25 @@ bool NSRunLoop::runUntil(const std::function<bool()>& done) {
   return done();
 }
 
+int NSRunLoop::fireDue(std::int64_t horizon_ns) {
+  purge();
+  std::vector<NSTimer*> due;
+  for (const auto& t : timers_) {
+    if (t->valid_ && t->deadline_ <= horizon_ns) due.push_back(t.get());
+  }
+  std::sort(due.begin(), due.end(), [](const NSTimer* a, const NSTimer* b) {
+    return a->deadline_ != b->deadline_ ? a->deadline_ < b->deadline_ : a->sequence_ < b->sequence_;
+  });
+  int fired = 0;
+  for (NSTimer* t : due) {
+    if (stopped_) break;
+    if (!t->valid_) continue;  // invalidated by a call-back fired before it
+    t->fire();
+    ++fired;
+  }
+  return fired;
+}
+
 void NSRunLoop::stop(int status) {
   stopped_ = true;
   status_ = status;

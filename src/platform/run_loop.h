@@ -38,6 +38,14 @@ class NSRunLoop {
   // stopped or empty. True when `done` held.
   bool runUntil(const std::function<bool()>& done);
 
+  // The browser's turns: a page cannot wait in a loop of its own, so each of
+  // its animation frames fires, in deadline order, every timer that was
+  // already scheduled when the call began and falls due by `horizon_ns`, each
+  // at most once. A timer armed during one frame fires in a later one, so
+  // what a call-back presents reaches the screen before the next step runs,
+  // as with the desktop's turns. Returns how many fired.
+  int fireDue(std::int64_t horizon_ns);
+
   void stop(int status);
   bool stopped() const { return stopped_; }
   int status() const { return status_; }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <initializer_list>
 
 namespace platform {
 namespace {

@@ -21,6 +21,11 @@ void ShowHandOff::record() {
     glow_[i].resize(static_cast<size_t>(side) * static_cast<size_t>(side) * 4);
     glBindFramebufferOES(GL_FRAMEBUFFER_OES, framebuffer);
     glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, glowTextures[level], 0);
+    // The depth buffer takes the level's size, as in the glow pass: a
+    // framebuffer whose attachments differ in size is incomplete, and nothing
+    // can be read from it. The last level leaves it as the set-up did.
+    glBindRenderbufferOES(GL_RENDERBUFFER_OES, depthRenderbuffer);
+    glRenderbufferStorageOES(GL_RENDERBUFFER_OES, GL_DEPTH_COMPONENT16_OES, side, side);
     glReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, glow_[i].data());
   }
   for (int i = 0; i < 3; ++i) coords_[i] = scene_1_coords[i];

@@ -50,6 +50,31 @@ void write_rgba_png(const std::filesystem::path& path, int width, int height,
   }
 }
 
+void write_png(const std::filesystem::path& path, int width, int height, int colour_type, int depth,
+               const std::vector<std::uint8_t>& rows, const std::vector<png_color>& palette,
+               const std::vector<png_byte>& trans, bool interlaced, const png_color_16* trans_colour) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) throw std::runtime_error(path.string() + ": cannot write");
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), depth, colour_type,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+  if (!trans.empty() || trans_colour) {
+    png_set_tRNS(png, info, trans.empty() ? nullptr : trans.data(), static_cast<int>(trans.size()), trans_colour);
+  }
+  png_write_info(png, info);
+  const size_t pitch = rows.size() / static_cast<size_t>(height);
+  std::vector<png_bytep> starts;
+  for (int y = 0; y < height; ++y) starts.push_back(const_cast<png_bytep>(rows.data() + static_cast<size_t>(y) * pitch));
+  png_write_image(png, starts.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+}
+
 void write_text(const std::filesystem::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;

@@ -2,10 +2,13 @@
 // Small bundles made on the spot: plain pictures and tiny meshes under every
 // name the show loads, so the start-up and the loaders can run without the
 // generated bundle.
+#include <png.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace fixture {
 
@@ -19,6 +22,15 @@ std::filesystem::path make_temp_dir(const std::string& name);
 // Writes an 8-bit RGBA PNG whose pixel (x, y) (y from the top) is `colour(x, y)`.
 void write_rgba_png(const std::filesystem::path& path, int width, int height,
                     const std::function<Rgba(int x, int y)>& colour);
+
+// Writes a PNG of any colour type and bit depth from raw rows in the file's
+// own layout (top row first), with a palette and transparency (alphas for
+// palette entries, or one transparent grey or RGB colour) if given,
+// interlaced or not.
+void write_png(const std::filesystem::path& path, int width, int height, int colour_type, int depth,
+               const std::vector<std::uint8_t>& rows, const std::vector<png_color>& palette = {},
+               const std::vector<png_byte>& trans = {}, bool interlaced = false,
+               const png_color_16* trans_colour = nullptr);
 
 void write_text(const std::filesystem::path& path, const std::string& text);
 

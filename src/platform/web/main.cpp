@@ -1,0 +1,67 @@
+// The page's entry. The page (web/page.js) calls, once its files are in:
+//   main("still", SECONDS)  to draw that moment of the show and stop (?at=)
+//   main()                  to get ready to play: the music starts decoding
+// and then, when the viewer presses Play, velmora_play(SECONDS): the show
+// from there (?from=, else 0) with its music.
+#include <emscripten.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/bundle.h"
+#include "platform/frame.h"
+#include "platform/log.h"
+#include "platform/web/page.h"
+#include "shell/av_player.h"
+#include "shell/main_interface.h"
+#include "shell/offline_show.h"
+
+namespace {
+
+// Presentations go to the canvas; the layer needs no sink of its own.
+platform::NullSink gNowhere;
+
+int draw_still(double at) {
+  // Lives as long as the page, like everything a page runs.
+  auto* show = new OfflineShow();
+  if (!show->ready()) {
+    platform::NSLog("cannot create an OpenGL ES 1.1 context");
+    return 1;
+  }
+  show->drawStill(at);
+  return 0;
+}
+
+}  // namespace
+
+extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
+  auto* ui = new MainInterface(&gNowhere, nullptr);
+  if (!ui->ready()) {
+    platform::NSLog("cannot create an OpenGL ES 1.1 context");
+    return 1;
+  }
+  platform::web::listen(
+      [](platform::web::PageCommand c) {
+        switch (c) {
+          case platform::web::PageCommand::ToggleFullscreen:
+            platform::web::toggle_fullscreen();
+            break;
+        }
+      },
+      [ui](bool visible) { ui->application().setActive(visible); });
+  ui->startAt(from);
+  ui->launch();
+  platform::web::run_from_animation_frames();
+  return 0;
+}
+
+// The demo clock's reading now, in seconds of the show (for tests and
+// measurements).
+extern "C" EMSCRIPTEN_KEEPALIVE double velmora_demo_time() { return get_time(); }
+
+int main(int argc, char** argv) {
+  platform::setBundlePath("/bundle");
+  if (argc > 2 && std::strcmp(argv[1], "still") == 0) return draw_still(std::strtod(argv[2], nullptr));
+  avAudioPrefetch();
+  return 0;
+}

@@ -1,0 +1,53 @@
+# The show's sources, shared by the desktop program (src/CMakeLists.txt) and
+# the browser page (web/CMakeLists.txt), relative to src/. The two differ only
+# in their platform layer: the desktop's is below, the browser's lies in
+# platform/web/ and is listed by the web build.
+set(VELMORA_SHOW_SOURCES
+  platform/application.cpp
+  platform/bundle.cpp
+  platform/frame.cpp
+  platform/gl.cpp
+  platform/gl_state.cpp
+  platform/log.cpp
+  platform/run_loop.cpp
+  assets/load_failure.cpp
+  assets/mesh.cpp
+  assets/text_scanner.cpp
+  assets/texture.cpp
+  engine/asset_setup.cpp
+  engine/glow_pass.cpp
+  engine/loading_screen.cpp
+  engine/overlay.cpp
+  engine/screen_tables.cpp
+  engine/timeline.cpp
+  scenes/closing_picture.cpp
+  scenes/cube_light.cpp
+  scenes/drill_opening.cpp
+  scenes/drill_rig.cpp
+  scenes/glow_cube.cpp
+  scenes/greetings.cpp
+  scenes/metaballs.cpp
+  scenes/wobbling_mesh.cpp
+  shell/app_delegate.cpp
+  shell/eagl_view.cpp
+  shell/hand_off.cpp
+  shell/main_interface.cpp
+  shell/offline_show.cpp
+)
+
+# Files and signals, which the asset generator shares too.
+set(VELMORA_PROCESS_SOURCES platform/files.cpp platform/signals.cpp)
+
+# The desktop's platform: EGL without a window system, libpng, FFmpeg's
+# decoder and SDL's audio device behind the soundtrack player, SDL's window
+# and the player that answers its keys.
+set(VELMORA_DESKTOP_PLATFORM_SOURCES
+  platform/clock.cpp
+  platform/eagl.cpp
+  platform/png.cpp
+  platform/sound_file.cpp
+  platform/sound_output.cpp
+  platform/window.cpp
+  shell/av_player.cpp
+  shell/player.cpp
+)

@@ -1,0 +1,153 @@
+// The page around the show: shows the picture as large as the window allows
+// at its own aspect, loads the program and the show's files, and starts the
+// show when the viewer presses Play (browsers allow sound only after a
+// gesture). The address can name a moment:
+//   ?at=SECONDS    draws that single moment and stops (links to a moment, tests)
+//   ?from=SECONDS  plays from there
+// A moment is seconds (130, 12.5) or minutes and seconds (2:10), 0 to 190.
+"use strict";
+
+(() => {
+  const kShowEnd = 190;
+  const kPictureWidth = 480;  // the phone's screen held sideways
+  const kPictureHeight = 320;
+
+  const stage = document.getElementById("stage");
+  const canvas = document.getElementById("canvas");
+  const panel = document.getElementById("panel");
+  const start = document.getElementById("start");
+  const status = document.getElementById("status");
+
+  // The page's state, for the viewer and for tests: loading, ready, playing,
+  // drawing, still, ended or failed.
+  function setState(state, text) {
+    document.body.dataset.state = state;
+    status.textContent = text || "";
+  }
+
+  // The canvas is the portrait picture (320 x 480); turned a quarter turn
+  // counter-clockwise about its centre, it shows landscape in the middle of
+  // the stage, scaled to fit.
+  function fit() {
+    const w = stage.clientWidth;
+    const h = stage.clientHeight;
+    const scale = Math.min(w / kPictureWidth, h / kPictureHeight);
+    const cssWidth = kPictureHeight * scale;
+    const cssHeight = kPictureWidth * scale;
+    canvas.style.width = `${cssWidth}px`;
+    canvas.style.height = `${cssHeight}px`;
+    canvas.style.left = `${(w - cssWidth) / 2}px`;
+    canvas.style.top = `${(h - cssHeight) / 2}px`;
+    canvas.style.transform = "rotate(-90deg)";
+  }
+  new ResizeObserver(fit).observe(stage);
+  fit();
+
+  function toggleFullscreen() {
+    if (document.fullscreenElement) {
+      document.exitFullscreen();
+    } else if (stage.requestFullscreen) {
+      stage.requestFullscreen().catch(() => {});
+    }
+  }
+  document.getElementById("fullscreen").addEventListener("click", (e) => {
+    toggleFullscreen();
+    e.currentTarget.blur();
+  });
+
+  // A moment named in the address: null when absent, NaN when it is not one.
+  function moment(name) {
+    const value = new URLSearchParams(location.search).get(name);
+    if (value === null) return null;
+    const parts = /^\s*(?:(\d+):)?(\d+(?:\.\d*)?|\.\d+)\s*$/.exec(value);
+    if (!parts) return NaN;
+    const seconds = Number(parts[1] || 0) * 60 + Number(parts[2]);
+    if (parts[1] !== undefined && Number(parts[2]) >= 60) return NaN;
+    return seconds <= kShowEnd ? seconds : NaN;
+  }
+
+  function label(seconds) {
+    const s = Math.floor(seconds);
+    return `${Math.floor(s / 60)}:${String(s % 60).padStart(2, "0")}`;
+  }
+
+  function stopMusic() {
+    const music = Module.velmoraMusic;
+    if (music && music.source) music.source.stop();
+  }
+
+  // The show ended the program: at its end (0), or on a file it could not
+  // load. The program cannot run twice in one page; playing again reloads it.
+  function ended(code) {
+    stopMusic();
+    if (document.fullscreenElement && code !== 0) document.exitFullscreen();
+    panel.hidden = false;
+    start.hidden = false;
+    start.textContent = "Play again";
+    start.onclick = () => location.reload();
+    if (code === 0) {
+      setState("ended");
+    } else {
+      setState("failed", `The show stopped (status ${code}); the browser's console says why.`);
+    }
+  }
+
+  function play(from) {
+    start.onclick = null;  // the program plays once a page
+    // The sound and its clock: one audio context, made in the click itself.
+    const AudioContextClass = window.AudioContext || window.webkitAudioContext;
+    if (AudioContextClass) {
+      try {
+        Module.velmoraAudio = new AudioContextClass({latencyHint: "playback"});
+        Module.velmoraAudio.resume();
+      } catch (e) {
+        console.warn("velmora: no sound in this browser:", e);
+      }
+    }
+    panel.hidden = true;
+    setState("playing");
+    if (Module._velmora_play(from) !== 0) {
+      panel.hidden = false;
+      setState("failed", "The show could not start: it needs WebGL 2 (the browser's console says more).");
+    }
+  }
+
+  function ready() {
+    const at = moment("at");
+    const from = moment("from");
+    if (Number.isNaN(at) || Number.isNaN(from)) {
+      setState("failed", "?at= and ?from= take a moment of the show: seconds from 0 to 190, or M:SS.");
+      return;
+    }
+    if (at !== null) {
+      setState("drawing");
+      const code = Module.callMain(["still", String(at)]);
+      panel.hidden = code === 0;
+      if (code === 0) {
+        setState("still");
+      } else {
+        setState("failed", `The moment could not be drawn (status ${code}); the browser's console says why.`);
+      }
+      return;
+    }
+    Module.callMain([]);  // the music decodes while the viewer looks at the button
+    start.textContent = from ? `Play from ${label(from)}` : "Play";
+    start.hidden = false;
+    start.onclick = () => play(from || 0);
+    start.focus();
+    setState("ready");
+  }
+
+  window.Module = {
+    canvas,
+    print: (text) => console.log(text),
+    // The emulation announces itself on every start; that is no fault.
+    printErr: (text) => (text.startsWith("WARNING: using emscripten GL") ? console.debug : console.error)(text),
+    setStatus: (text) => {
+      if (document.body.dataset.state === "loading" && text) status.textContent = text;
+    },
+    onRuntimeInitialized: ready,
+    onAbort: (what) => setState("failed", `The program failed: ${what}`),
+    velmoraPage: {toggleFullscreen, ended},
+  };
+})();
