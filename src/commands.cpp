@@ -19,6 +19,7 @@
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
 #include "shell/player.h"
+#include "shell/window_player.h"
 
 int report_failure(const std::string& message, int status) {
   std::fprintf(stderr, "velmora: %s\n", message.c_str());
@@ -70,8 +71,8 @@ int play_show(const PlayOptions& o) {
   // that draws on the processor stays at the phone's own resolution.
   const bool choose = window && o.renderScale == 0 && !platform::software_renderer();
   use_pictures_for(choose ? kMaxRenderScale : std::max(o.renderScale, 1));
-  std::unique_ptr<Player> player;
-  if (window) player = std::make_unique<Player>(ui, *window, choose);
+  Player player(ui);
+  if (window) attach_player(player, *window, ui, choose);
   ui.startAt(o.from);
   ui.launch();
   const int status = platform::NSRunLoop::mainRunLoop().run();

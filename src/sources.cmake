@@ -33,6 +33,7 @@ set(VELMORA_SHOW_SOURCES
   shell/hand_off.cpp
   shell/main_interface.cpp
   shell/offline_show.cpp
+  shell/player.cpp
 )
 
 # Files and signals, which the asset generator shares too.
@@ -49,5 +50,5 @@ set(VELMORA_DESKTOP_PLATFORM_SOURCES
   platform/sound_output.cpp
   platform/window.cpp
   shell/av_player.cpp
-  shell/player.cpp
+  shell/window_player.cpp
 )

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/png.h"
-#include "shell/player.h"
+#include "shell/window_player.h"
 #include "support/fixture_bundle.h"
 #include "support/process.h"
 
@@ -68,12 +68,12 @@ TEST(RenderScale, TwiceTheResolutionIsTheSamePictureWithFinerDetail) {
 }
 
 TEST(RenderScale, AWindowIsDrawnAsSharpAsItShowsThePicture) {
-  EXPECT_EQ(Player::scale_for(480, 320, 480, 320), 1);
-  EXPECT_EQ(Player::scale_for(960, 640, 480, 320), 2);
-  EXPECT_EQ(Player::scale_for(1000, 667, 480, 320), 3);     // just over twice: sharper, not blurred
-  EXPECT_EQ(Player::scale_for(1620, 1080, 480, 320), 4);    // full screen at 1920 x 1080
-  EXPECT_EQ(Player::scale_for(7680, 4320, 480, 320), 8);    // never more than 8
-  EXPECT_EQ(Player::scale_for(720, 1080, 320, 480), 3);     // portrait
+  EXPECT_EQ(scale_for(480, 320, 480, 320), 1);
+  EXPECT_EQ(scale_for(960, 640, 480, 320), 2);
+  EXPECT_EQ(scale_for(1000, 667, 480, 320), 3);     // just over twice: sharper, not blurred
+  EXPECT_EQ(scale_for(1620, 1080, 480, 320), 4);    // full screen at 1920 x 1080
+  EXPECT_EQ(scale_for(7680, 4320, 480, 320), 8);    // never more than 8
+  EXPECT_EQ(scale_for(720, 1080, 320, 480), 3);     // portrait
 }
 
 }  // namespace

@@ -16,9 +16,11 @@ int lower(int c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
 // The value of the float text [first, last): what strtof makes of it. Plain
 // decimal text takes std::from_chars, which rounds exactly as strtof does and
-// is much faster; anything else (hexadecimal, "nan", "inf", out of range)
-// goes to strtof itself.
+// is much faster, where the C++ library has it (a browser build's may not);
+// anything else (hexadecimal, "nan", "inf", out of range) goes to strtof
+// itself.
 bool convert_float(const char* first, const char* last, bool plain, float* out) {
+#if defined(__cpp_lib_to_chars)
   if (plain) {
     const char* from = *first == '+' ? first + 1 : first;
     float value = 0;
@@ -28,6 +30,9 @@ bool convert_float(const char* first, const char* last, bool plain, float* out) 
       return true;
     }
   }
+#else
+  (void)plain;
+#endif
   const std::string text(first, last);
   char* stop = nullptr;
   const float value = std::strtof(text.c_str(), &stop);

@@ -59,6 +59,11 @@ class EAGLContext {
   // framebuffer binding is restored afterwards.
   bool presentRenderbuffer(GLenum target);
 
+  // The framebuffer and layer of the drawable, for reading the picture back
+  // outside a presentation (a web page's screenshot).
+  GLuint drawableFramebuffer() const { return drawableFramebuffer_; }
+  const CAEAGLLayer* drawableLayer() const { return drawableLayer_; }
+
  private:
   EAGLContext() = default;
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/frame.h"
+#include "platform/player_commands.h"
 #include "platform/run_loop.h"
 
 struct SDL_Window;
@@ -35,36 +36,6 @@ struct WindowOptions {
 class WindowError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-// What the viewer asks for, by key or by mouse (see Window::handle for the keys).
-struct PlayerCommand {
-  enum Kind {
-    TogglePause,
-    SeekBy,       // value: seconds, forward or back
-    SeekTo,       // value: seconds of the show
-    Step,         // value: frames, forward or back
-    StepIfPaused, // the same, only while paused
-    PreviousPart,
-    NextPart,
-    Scene,        // value: 1 to 5
-    ToggleMute,
-    Volume,       // value: steps up or down
-    Screenshot,
-    Quit,
-  };
-  Kind kind;
-  double value = 0;
-};
-
-// What the on-screen display shows.
-struct DisplayState {
-  double time = 0;    // demo seconds
-  double length = 1;  // of the whole show, for the progress bar
-  std::string part;   // the part of the show at `time`
-  bool paused = false;
-  bool muted = false;
-  int volume = 100;   // percent
 };
 
 class Window final : public FrameSink, public NSRunLoop::EventSource {

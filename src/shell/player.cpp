@@ -1,20 +1,12 @@
 #include "shell/player.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "engine/demo.h"
-#include "platform/png.h"
 #include "shell/av_player.h"
 #include "shell/main_interface.h"
 #include "shell/schedule.h"
-
-std::string pictures_folder() {
-  const char* folder = std::getenv("XDG_PICTURES_DIR");
-  return folder && *folder ? folder : ".";
-}
 
 std::string screenshot_name(double seconds) {
   char name[48];
@@ -22,21 +14,7 @@ std::string screenshot_name(double seconds) {
   return name;
 }
 
-Player::Player(MainInterface& ui, platform::Window& window, bool choose_scale)
-    : ui_(ui), window_(window), chooseScale_(choose_scale) {
-  window_.onCommand = [this](const platform::PlayerCommand& c) { handle(c); };
-  window_.displayState = [this] { return display(); };
-  window_.onResize = [this](int w, int h) {
-    if (!chooseScale_) return;
-    const int scale = ui_.renderScale();
-    ui_.setRenderScale(scale_for(w, h, window_.pictureWidth() / scale, window_.pictureHeight() / scale));
-  };
-}
-
-int Player::scale_for(int w, int h, int base_w, int base_h) {
-  const double shown = std::min(static_cast<double>(w) / base_w, static_cast<double>(h) / base_h);
-  return std::clamp(static_cast<int>(std::ceil(shown - 1e-9)), 1, kMaxRenderScale);
-}
+Player::Player(MainInterface& ui) : ui_(ui) {}
 
 double Player::now() const {
   if (paused_) return pausedAt_;
@@ -111,7 +89,7 @@ void Player::handle(const platform::PlayerCommand& c) {
       applyVolume();
       break;
     case C::Screenshot:
-      screenshot();
+      if (onScreenshot) onScreenshot(now());
       break;
     case C::Quit:
       ui_.application().terminate(0);
@@ -150,16 +128,6 @@ void Player::seek(double target) {
 void Player::step(double frames) {
   if (!paused_) togglePause();
   seek(pausedAt_ + frames / 60);
-}
-
-void Player::screenshot() {
-  const std::string path = pictures_folder() + "/" + screenshot_name(now());
-  std::string error;
-  if (platform::writePng(path, window_.pictureWidth(), window_.pictureHeight(), window_.picture().data(), &error)) {
-    std::fprintf(stderr, "velmora: saved %s\n", path.c_str());
-  } else {
-    std::fprintf(stderr, "velmora: %s\n", error.c_str());
-  }
 }
 
 void Player::applyVolume() { avAudioSetVolume(muted_ ? 0.0f : static_cast<float>(volume_) / 10); }

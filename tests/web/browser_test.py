@@ -106,6 +106,24 @@ class PageTest(unittest.TestCase):
             page.wait_for(f"!({full})", timeout=10)
         self.assertNoProblems(page)
 
+    def test_the_players_keys_pause_and_seek(self):
+        page, state = self.open("?from=100", 960, 640, "['ready', 'failed']")
+        self.assertEqual(state, "ready")
+        page.click_on("#start")
+        page.wait_for("Module.velmoraFrames > 5", timeout=60)
+        moment = "Module._velmora_player_moment()"
+        page.press(" ", "Space")
+        held = page.wait_for(f"{moment} > 0 && {moment}", timeout=10)
+        time.sleep(0.5)
+        self.assertEqual(page.evaluate(moment), held)  # paused
+        for key, code, where in [("2", "Digit2", 53), ("ArrowRight", "ArrowRight", 58), (".", "Period", 58 + 1 / 60),
+                                 ("PageDown", "PageDown", 70), ("Home", "Home", 0)]:
+            page.press(key, code)
+            page.wait_for(f"Math.abs({moment} - {where}) < 1e-3", timeout=10)
+        page.press(" ", "Space")  # resumed: the show moves on
+        page.wait_for(f"{moment} > 0.2", timeout=10)
+        self.assertNoProblems(page)
+
     def test_a_moment_of_every_scene_is_the_desktop_still(self):
         for at in MOMENTS:
             with self.subTest(at=at):

@@ -15,11 +15,14 @@
 #include "shell/av_player.h"
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
+#include "shell/player.h"
 
 namespace {
 
 // Presentations go to the canvas; the layer needs no sink of its own.
 platform::NullSink gNowhere;
+// The player of the show that plays, once it does.
+Player* gPlayer = nullptr;
 
 int draw_still(double at) {
   // Lives as long as the page, like everything a page runs.
@@ -40,12 +43,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
     platform::NSLog("cannot create an OpenGL ES 1.1 context");
     return 1;
   }
+  // The desktop player's keys, where the browser leaves them to the page.
+  auto* player = new Player(*ui);
+  gPlayer = player;
+  player->onScreenshot = [](double moment) { platform::web::download_picture(screenshot_name(moment)); };
   platform::web::listen(
-      [](platform::web::PageCommand c) {
-        switch (c) {
-          case platform::web::PageCommand::ToggleFullscreen:
-            platform::web::toggle_fullscreen();
-            break;
+      [player](const platform::web::PageCommand& c) {
+        if (c.kind == platform::web::PageCommand::ToggleFullscreen) {
+          platform::web::toggle_fullscreen();
+        } else if (c.player.kind != platform::PlayerCommand::Quit) {
+          player->handle(c.player);
         }
       },
       [ui](bool visible) { ui->application().setActive(visible); });
@@ -58,6 +65,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
 // The demo clock's reading now, in seconds of the show (for tests and
 // measurements).
 extern "C" EMSCRIPTEN_KEEPALIVE double velmora_demo_time() { return get_time(); }
+
+// The moment the player shows (paused or not), -1 before the show plays.
+extern "C" EMSCRIPTEN_KEEPALIVE double velmora_player_moment() { return gPlayer ? gPlayer->now() : -1; }
 
 int main(int argc, char** argv) {
   platform::setBundlePath("/bundle");

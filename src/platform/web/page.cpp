@@ -7,13 +7,14 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/eagl.h"
 #include "platform/run_loop.h"
 #include "platform/web/audio.h"
 
 namespace platform::web {
 namespace {
 
-std::function<void(PageCommand)> gOnCommand;
+std::function<void(const PageCommand&)> gOnCommand;
 std::function<void(bool)> gOnVisible;
 
 // The time between animation frames, measured as they come; timers due
@@ -21,20 +22,19 @@ std::function<void(bool)> gOnVisible;
 double gFrameMs = 1000.0 / 60;
 double gLastFrameMs = -1;
 
-void command(PageCommand c) {
+void command(const PageCommand& c) {
   if (gOnCommand) gOnCommand(c);
 }
 
 EM_BOOL on_key(int, const EmscriptenKeyboardEvent* e, void*) {
-  if (e->repeat) return EM_FALSE;
-  const auto c = command_for_key(e->key, e->altKey);
+  const auto c = command_for_key(e->key, e->altKey, e->shiftKey, e->repeat);
   if (!c) return EM_FALSE;  // the browser's, then
   command(*c);
   return EM_TRUE;
 }
 
 EM_BOOL on_double_click(int, const EmscriptenMouseEvent*, void*) {
-  command(PageCommand::ToggleFullscreen);
+  command(PageCommand{});
   return EM_TRUE;
 }
 
@@ -44,6 +44,43 @@ EM_BOOL on_visibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
 }
 
 EM_JS(void, page_toggle_fullscreen, (), { Module["velmoraPage"].toggleFullscreen(); });
+
+// Reads the portrait picture (GL rows bottom first) from `framebuffer`, turns
+// it a quarter turn counter-clockwise as the page shows it, and offers it as
+// a PNG download.
+EM_JS(void, page_download_picture, (int framebuffer, int w, int h, const char* name), {
+  const gl = GLctx;
+  const pixels = new Uint8Array(w * h * 4);
+  const bound = gl.getParameter(gl.READ_FRAMEBUFFER_BINDING);
+  gl.bindFramebuffer(gl.READ_FRAMEBUFFER, GL.framebuffers[framebuffer]);
+  gl.readPixels(0, 0, w, h, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+  gl.bindFramebuffer(gl.READ_FRAMEBUFFER, bound);
+  const turned = document.createElement("canvas");
+  turned.width = h;
+  turned.height = w;
+  const context = turned.getContext("2d");
+  const image = context.createImageData(h, w);
+  for (let ly = 0; ly < w; ++ly) {
+    for (let lx = 0; lx < h; ++lx) {
+      // Landscape (lx, ly) shows portrait (w - 1 - ly, lx), counted from the top.
+      const from = ((h - 1 - lx) * w + (w - 1 - ly)) * 4;
+      const to = (ly * h + lx) * 4;
+      image.data[to] = pixels[from];
+      image.data[to + 1] = pixels[from + 1];
+      image.data[to + 2] = pixels[from + 2];
+      image.data[to + 3] = 255;
+    }
+  }
+  context.putImageData(image, 0, 0);
+  const file = UTF8ToString(name);
+  turned.toBlob((blob) => {
+    const link = document.createElement("a");
+    link.href = URL.createObjectURL(blob);
+    link.download = file;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  }, "image/png");
+});
 
 // Calls velmora_animation_frame from every animation frame while it asks for
 // more. The process's end (the show's last frame, or a file that cannot be
@@ -77,13 +114,32 @@ bool animation_frame(double now_ms) {
   return !loop.stopped();
 }
 
-std::optional<PageCommand> command_for_key(std::string_view key, bool alt) {
-  if ((key == "f" || key == "F") && !alt) return PageCommand::ToggleFullscreen;
-  if (key == "Enter" && alt) return PageCommand::ToggleFullscreen;
+std::optional<PageCommand> command_for_key(std::string_view key, bool alt, bool shift, bool repeat) {
+  using C = PlayerCommand;
+  auto player = [](C::Kind kind, double value = 0) { return PageCommand{PageCommand::Player, C{kind, value}}; };
+  // Held keys repeat the moves through the show, nothing else.
+  if (key == "ArrowLeft") return shift ? player(C::Step, -1) : player(C::SeekBy, -5);
+  if (key == "ArrowRight") return shift ? player(C::Step, 1) : player(C::SeekBy, 5);
+  if (key == "ArrowUp") return player(C::SeekBy, 30);
+  if (key == "ArrowDown") return player(C::SeekBy, -30);
+  if (key == ",") return player(C::StepIfPaused, -1);
+  if (key == ".") return player(C::StepIfPaused, 1);
+  if (repeat) return std::nullopt;
+  if ((key == "f" || key == "F") && !alt) return PageCommand{};
+  if (key == "Enter" && alt) return PageCommand{};
+  if (key == " " || key == "p") return player(C::TogglePause);
+  if (key == "PageUp") return player(C::PreviousPart);
+  if (key == "PageDown") return player(C::NextPart);
+  if (key == "Home") return player(C::SeekTo, 0);
+  if (key == "m") return player(C::ToggleMute);
+  if (key == "9") return player(C::Volume, -1);
+  if (key == "0") return player(C::Volume, 1);
+  if (key == "s") return player(C::Screenshot);
+  if (key.size() == 1 && key[0] >= '1' && key[0] <= '5') return player(C::Scene, key[0] - '0');
   return std::nullopt;
 }
 
-void listen(std::function<void(PageCommand)> on_command, std::function<void(bool visible)> on_visible) {
+void listen(std::function<void(const PageCommand&)> on_command, std::function<void(bool visible)> on_visible) {
   gOnCommand = std::move(on_command);
   gOnVisible = std::move(on_visible);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_key);
@@ -92,6 +148,13 @@ void listen(std::function<void(PageCommand)> on_command, std::function<void(bool
 }
 
 void toggle_fullscreen() { page_toggle_fullscreen(); }
+
+void download_picture(const std::string& name) {
+  const EAGLContext* context = EAGLContext::currentContext();
+  if (!context || !context->drawableLayer()) return;
+  page_download_picture(static_cast<int>(context->drawableFramebuffer()), context->drawableLayer()->width(),
+                        context->drawableLayer()->height(), name.c_str());
+}
 
 void run_from_animation_frames() { request_animation_frames(); }
 

@@ -4,20 +4,34 @@
 // activity, and the viewer's keys and double-clicks become commands.
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+
+#include "platform/player_commands.h"
 
 namespace platform::web {
 
-// What the viewer can ask of the page.
-enum class PageCommand { ToggleFullscreen };
+// What the viewer can ask of the page: full screen, or one of the player's
+// commands.
+struct PageCommand {
+  enum Kind { ToggleFullscreen, Player };
+  Kind kind = ToggleFullscreen;
+  PlayerCommand player{PlayerCommand::TogglePause};
+};
 
-// The command a key press asks for (KeyboardEvent.key, and whether Alt was
-// held), if any: f or Alt+Enter for full screen, as F11 is the browser's own.
-std::optional<PageCommand> command_for_key(std::string_view key, bool alt);
+// The command a key press asks for (KeyboardEvent.key, whether Alt or Shift
+// was held, whether the key is held down and repeating), if any: the desktop
+// player's keys, with f or Alt+Enter for full screen (F11 and Esc are the
+// browser's own, and a page does not quit).
+std::optional<PageCommand> command_for_key(std::string_view key, bool alt, bool shift, bool repeat);
+
+// Offers the picture the view presented last, turned as the page shows it,
+// as a PNG download named `name`.
+void download_picture(const std::string& name);
 
 // Passes the viewer's commands (keys anywhere on the page, a double-click on
 // the picture) to `on_command`, and the tab's visibility to `on_visible`.
-void listen(std::function<void(PageCommand)> on_command, std::function<void(bool visible)> on_visible);
+void listen(std::function<void(const PageCommand&)> on_command, std::function<void(bool visible)> on_visible);
 
 // Puts the picture full screen, or takes it out.
 void toggle_fullscreen();
