@@ -5,6 +5,7 @@
 set(VELMORA_SHOW_SOURCES
   platform/application.cpp
   platform/bundle.cpp
+  platform/clock.cpp
   platform/frame.cpp
   platform/gl.cpp
   platform/gl_state.cpp
@@ -43,7 +44,7 @@ set(VELMORA_PROCESS_SOURCES platform/files.cpp platform/signals.cpp)
 # decoder and SDL's audio device behind the soundtrack player, SDL's window
 # and the player that answers its keys.
 set(VELMORA_DESKTOP_PLATFORM_SOURCES
-  platform/clock.cpp
+  platform/clock_system.cpp
   platform/eagl.cpp
   platform/png.cpp
   platform/sound_file.cpp

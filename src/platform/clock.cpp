@@ -1,6 +1,6 @@
 #include "platform/clock.h"
 
-#include <ctime>
+#include "platform/clock_source.h"
 
 namespace platform {
 namespace {
@@ -8,15 +8,10 @@ bool gVirtual = false;
 std::int64_t gVirtualUs = 0;
 }  // namespace
 
-std::int64_t monotonic_ns() {
-  if (gVirtual) return gVirtualUs * 1000;
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+std::int64_t monotonic_ns() { return gVirtual ? gVirtualUs * 1000 : system_monotonic_ns(); }
 
 timeval clock_reading() {
-  const std::int64_t us = gVirtual ? gVirtualUs : monotonic_ns() / 1000;
+  const std::int64_t us = gVirtual ? gVirtualUs : system_clock_reading_us();
   timeval tv{};
   tv.tv_sec = static_cast<time_t>(us / 1000000);
   tv.tv_usec = static_cast<suseconds_t>(us % 1000000);
@@ -24,16 +19,12 @@ timeval clock_reading() {
 }
 
 void sleep_until(std::int64_t deadline_ns) {
-  if (gVirtual) {
-    const std::int64_t us = (deadline_ns + 999) / 1000;
-    if (us > gVirtualUs) gVirtualUs = us;
+  if (!gVirtual) {
+    system_sleep_until(deadline_ns);
     return;
   }
-  timespec ts{};
-  ts.tv_sec = static_cast<time_t>(deadline_ns / 1000000000);
-  ts.tv_nsec = static_cast<long>(deadline_ns % 1000000000);
-  // A signal ends the sleep early; the caller looks at the time again.
-  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+  const std::int64_t us = (deadline_ns + 999) / 1000;
+  if (us > gVirtualUs) gVirtualUs = us;
 }
 
 void use_virtual_clock(std::int64_t start_us) {

@@ -36,6 +36,22 @@ void orient_frame(const Frame& frame, Orientation o, std::uint8_t* out, int out_
   }
 }
 
+void premultiply_alpha(std::uint8_t* rgba, std::size_t count) {
+  for (std::uint8_t* p = rgba; p != rgba + count * 4; p += 4) {
+    const unsigned a = p[3];
+    if (a == 255) continue;
+    for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>((p[c] * a + 127) / 255);
+  }
+}
+
+void unpremultiply_alpha(std::uint8_t* rgba, std::size_t count) {
+  for (std::uint8_t* p = rgba; p != rgba + count * 4; p += 4) {
+    const unsigned a = p[3];
+    if (a == 0 || a == 255) continue;
+    for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>(std::min(255u, (p[c] * 255u + a / 2) / a));
+  }
+}
+
 void CaptureSink::present(const Frame& frame) {
   const size_t bytes = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 4;
   if (pixels_.size() != bytes) pixels_.resize(bytes);

@@ -26,6 +26,12 @@ int oriented_height(int width, int height, Orientation o);
 // `out_pitch` bytes), turned as `o` says.
 void orient_frame(const Frame& frame, Orientation o, std::uint8_t* out, int out_pitch);
 
+// `count` RGBA pixels with their colour multiplied by their alpha, rounded to
+// the nearest level (how every picture reader hands pictures to GL), and the
+// way back (for what takes straight alpha).
+void premultiply_alpha(std::uint8_t* rgba, std::size_t count);
+void unpremultiply_alpha(std::uint8_t* rgba, std::size_t count);
+
 class FrameSink {
  public:
   virtual ~FrameSink() = default;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/frame.h"
 
 namespace platform {
 namespace {
@@ -128,15 +129,7 @@ bool PngReader::readPremultiplied(std::uint8_t* rgba) {
   png_read_image(png, rows.data());
   png_read_end(png, nullptr);
 
-  const size_t count = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-  for (size_t i = 0; i < count; ++i) {
-    std::uint8_t* p = rgba + i * 4;
-    const unsigned a = p[3];
-    if (a == 255) continue;
-    p[0] = static_cast<std::uint8_t>((p[0] * a + 127) / 255);
-    p[1] = static_cast<std::uint8_t>((p[1] * a + 127) / 255);
-    p[2] = static_cast<std::uint8_t>((p[2] * a + 127) / 255);
-  }
+  premultiply_alpha(rgba, static_cast<size_t>(width_) * static_cast<size_t>(height_));
   return true;
 }
 

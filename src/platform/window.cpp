@@ -111,12 +111,7 @@ void Window::setIcon(const std::string& path) {
   if (path.empty() || !png.open(path) || png.width() > 512 || png.height() > 512) return;
   std::vector<std::uint8_t> rgba(static_cast<std::size_t>(png.width()) * png.height() * 4);
   if (!png.readPremultiplied(rgba.data())) return;
-  // SDL takes straight alpha.
-  for (std::size_t i = 0; i < rgba.size(); i += 4) {
-    const unsigned a = rgba[i + 3];
-    if (a == 0 || a == 255) continue;
-    for (int c = 0; c < 3; ++c) rgba[i + c] = static_cast<std::uint8_t>(std::min(255u, (rgba[i + c] * 255u + a / 2) / a));
-  }
+  unpremultiply_alpha(rgba.data(), rgba.size() / 4);  // SDL takes straight alpha
   SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(rgba.data(), png.width(), png.height(), 32, png.width() * 4,
                                                          SDL_PIXELFORMAT_ABGR8888);
   if (!icon) return;

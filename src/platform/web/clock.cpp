@@ -4,8 +4,8 @@
 // speakers, so the picture follows what is heard; while it does not (before
 // the start, without audio, a suspended context) the monotonic clock stands
 // in. Changing from one to the other never makes a reading jump or go back.
-// Stills run on the virtual clock, as on the desktop.
-#include "platform/clock.h"
+// Stills run on the virtual clock, which platform/clock.cpp keeps for both.
+#include "platform/clock_source.h"
 
 #include <emscripten.h>
 
@@ -16,9 +16,6 @@
 
 namespace platform {
 namespace {
-
-bool gVirtual = false;
-std::int64_t gVirtualUs = 0;
 
 // The demo clock: the source it reads, the seconds added to that source's
 // reading to keep the clock continuous, and the last reading.
@@ -69,38 +66,12 @@ double demo_clock_seconds() {
 
 }  // namespace
 
-std::int64_t monotonic_ns() {
-  if (gVirtual) return gVirtualUs * 1000;
-  return std::llround(emscripten_get_now() * 1e6);
-}
+std::int64_t system_monotonic_ns() { return std::llround(emscripten_get_now() * 1e6); }
 
-timeval clock_reading() {
-  const std::int64_t us = gVirtual ? gVirtualUs : std::llround(demo_clock_seconds() * 1e6);
-  timeval tv{};
-  tv.tv_sec = static_cast<time_t>(us / 1000000);
-  tv.tv_usec = static_cast<suseconds_t>(us % 1000000);
-  return tv;
-}
+std::int64_t system_clock_reading_us() { return std::llround(demo_clock_seconds() * 1e6); }
 
-void sleep_until(std::int64_t deadline_ns) {
-  // A page never sleeps: its turns come from animation frames. Only the
-  // virtual clock moves here.
-  if (gVirtual) {
-    const std::int64_t us = (deadline_ns + 999) / 1000;
-    if (us > gVirtualUs) gVirtualUs = us;
-  }
-}
-
-void use_virtual_clock(std::int64_t start_us) {
-  gVirtual = true;
-  gVirtualUs = start_us;
-}
-
-bool virtual_clock_in_use() { return gVirtual; }
-
-std::int64_t virtual_now_us() { return gVirtualUs; }
-
-void set_virtual_now_us(std::int64_t us) { gVirtualUs = us; }
+// A page never sleeps: its turns come from animation frames.
+void system_sleep_until(std::int64_t) {}
 
 namespace web {
 

@@ -1,5 +1,7 @@
 #include "platform/web/png_decode.h"
 
+#include "platform/frame.h"
+
 #include <climits>
 #include <cstring>
 
@@ -52,14 +54,7 @@ bool decode_png_premultiplied(std::span<const std::uint8_t> bytes, int* width, i
   rgba->assign(pixels, pixels + count * 4);
   stbi_image_free(pixels);
   // The same premultiplication, to the same rounding, as the desktop's reader.
-  for (std::size_t i = 0; i < count; ++i) {
-    std::uint8_t* p = rgba->data() + i * 4;
-    const unsigned a = p[3];
-    if (a == 255) continue;
-    p[0] = static_cast<std::uint8_t>((p[0] * a + 127) / 255);
-    p[1] = static_cast<std::uint8_t>((p[1] * a + 127) / 255);
-    p[2] = static_cast<std::uint8_t>((p[2] * a + 127) / 255);
-  }
+  premultiply_alpha(rgba->data(), count);
   return true;
 }
 
