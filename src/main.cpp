@@ -186,14 +186,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return finish_output(app.exit(e));
     std::string message = e.what();
-    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
-      for (const auto& extra : app.remaining(true)) {
-        const std::string near = nearest_option(app, extra);
-        if (!near.empty()) {
-          message += " (did you mean " + near + "?)";
-          break;
-        }
-      }
+    // A mistyped option is often why: say which known one it is near, also
+    // when another error (a required option missing) is what stopped us.
+    const bool extras = dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr;
+    for (const auto& extra : app.remaining(true)) {
+      const std::string near = nearest_option(app, extra);
+      if (near.empty()) continue;
+      message += extras ? " (did you mean " + near + "?)" : " (" + extra + " is not an option: did you mean " + near + "?)";
+      break;
     }
     std::fprintf(stderr, "velmora: %s\nRun 'velmora --help' for more information.\n", message.c_str());
     return 2;

@@ -55,6 +55,9 @@ TEST(CommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
     EXPECT_EQ(count_lines(r.err), 2) << r.err;
     EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
   }
+  // A mistyped option is answered with the nearest known one.
+  EXPECT_NE(velmora({"--fom", "5"}).err.find("did you mean --from?"), std::string::npos);
+  EXPECT_NE(velmora({"still", "--att", "5", "--out", "x.png"}).err.find("did you mean --at?"), std::string::npos);
 }
 
 TEST(CommandLine, AMissingBundleIsNamed) {
