@@ -19,28 +19,6 @@ class DrillOpening : public fixture::ShowTest {};
 
 const float* vertex(const GLfloat* table, int i) { return table + 3 * i; }
 
-bool power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
-
-TEST_F(DrillOpening, TheSetUpLoadsTheWholeGeneratedBundle) {
-  // The 14 images of the set-up and the loading screen, each once, each with
-  // power-of-two sides; the full-screen pictures 512 x 512.
-  ASSERT_NE(texture::mLoadedTextures, nullptr);
-  EXPECT_EQ(texture::mLoadedTextures->size(), 15u);
-  for (const auto& [name, t] : *texture::mLoadedTextures) {
-    EXPECT_TRUE(power_of_two(t->width) && power_of_two(t->height)) << name;
-  }
-  for (const texture* t : {scene1_bg, scene1_logo, murelbg, korvane_final, credits}) {
-    EXPECT_EQ(t->width, 512);
-    EXPECT_EQ(t->height, 512);
-  }
-  for (const Mesh* m : {&drill_pipe_hi, &drill_pipe_lo, &drill_arm_connector, &drill_body, &hammer_left, &hammer_right,
-                        &drill_head, &wheel_small, &wheel_large, &murel, &cube, &treetrunk, &grass}) {
-    EXPECT_GT(m->vertexCount, 0);
-    EXPECT_EQ(m->vertexCount % 3, 0);
-  }
-  EXPECT_NE(metamap, nullptr);
-}
-
 TEST_F(DrillOpening, TheDiscIsSixteenSectorsAroundItsCentre) {
   EXPECT_EQ(vertex(circleVertice, 0)[2], -10);
   EXPECT_EQ(vertex(circleVertice, 1)[0], 0);
@@ -223,6 +201,19 @@ TEST_F(DrillOpening, BackdropAndLogoAppearAsDrawn) {
   }
   EXPECT_GT(opaque, 2000);
   EXPECT_GT(matching, opaque * 95 / 100);
+}
+
+// The generated loading screen, drawn by the show on the GL defaults it runs
+// on, is the picture as drawn.
+TEST_F(DrillOpening, TheLoadingScreenShowsAsDrawn) {
+  show().view().setContext();
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+  demo_show_loading();
+  show().view().blit();
+  const assetgen::Image drawn = assetgen::view_screen_picture(assetgen::draw_loading(), assetgen::ScreenMapping::Upright);
+  EXPECT_EQ(landscape(show()).difference(Picture(drawn.rgba, 480, 320)), 0);
 }
 
 }  // namespace
