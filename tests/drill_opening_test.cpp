@@ -2,7 +2,10 @@
 // procedural arrays, the rig's poses, the glow pass, and frames by their pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "engine/demo.h"
 #include "picture_mapping.h"
@@ -201,6 +204,52 @@ TEST_F(DrillOpening, BackdropAndLogoAppearAsDrawn) {
   }
   EXPECT_GT(opaque, 2000);
   EXPECT_GT(matching, opaque * 95 / 100);
+}
+
+// How many 8-connected pieces the black pixels of a picture make, and the
+// box around them (x0, y0, x1, y1, inclusive).
+int black_pieces(const Picture& p, std::array<int, 4>& box) {
+  std::vector<char> seen(static_cast<std::size_t>(p.width()) * p.height(), 0);
+  auto black = [&](int x, int y) { return p.at(x, y) == Colour{0, 0, 0}; };
+  box = {p.width(), p.height(), -1, -1};
+  int pieces = 0;
+  for (int start = 0; start < p.width() * p.height(); ++start) {
+    if (seen[start] || !black(start % p.width(), start / p.width())) continue;
+    ++pieces;
+    std::vector<int> stack{start};
+    seen[start] = 1;
+    while (!stack.empty()) {
+      const int x = stack.back() % p.width(), y = stack.back() / p.width();
+      stack.pop_back();
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+      for (int ny = std::max(0, y - 1); ny <= std::min(p.height() - 1, y + 1); ++ny)
+        for (int nx = std::max(0, x - 1); nx <= std::min(p.width() - 1, x + 1); ++nx)
+          if (const int j = ny * p.width() + nx; !seen[j] && black(nx, ny)) seen[j] = 1, stack.push_back(j);
+    }
+  }
+  return pieces;
+}
+
+// Running through three turns (the pipe's stroke has its own period), the
+// rig is one black silhouette: no part comes loose. It stays well inside the
+// frame and fills a good part of its height, its skid on the backdrop's
+// ground line and nothing that moves below it.
+TEST_F(DrillOpening, TheRigStaysInOnePieceOnItsSkidWhileItRuns) {
+  still(20);  // the rig at rest
+  show().view().setContext();
+  int skid = -1;
+  for (int step = 0; step <= 3 * 48; ++step) {
+    SCOPED_TRACE(step / 48.0);
+    scene_1_render_drill(static_cast<float>(step) / 48);
+    show().view().blit();
+    std::array<int, 4> box{};
+    EXPECT_EQ(black_pieces(landscape(show()), box), 1);
+    if (step == 0) skid = box[3];
+    EXPECT_TRUE(box[0] > 20 && box[2] < 460 && box[1] > 20 && box[3] < 300) << box[0] << ".." << box[2] << " by " << box[1] << ".." << box[3];
+    EXPECT_GT(box[3] - box[1], 130);
+    EXPECT_EQ(box[3], skid);
+    if (HasFailure()) break;
+  }
 }
 
 // The generated loading screen, drawn by the show on the GL defaults it runs
