@@ -188,7 +188,7 @@ TEST_F(MiddleScenes, TheGreetingsAndTheCreditsReadUprightInTheLandscapeView) {
   for (const Page& p : {Page{115.25, "greets.png", 0, 136, 240, 184, 51}, Page{143, "credits.png", 16, 0, 464, 96, 102}}) {
     SCOPED_TRACE(p.file);
     still(p.t);
-    const Picture frame(show().picture(platform::Orientation::Landscape), 480, 320);
+    const Picture frame = landscape();
     const assetgen::Image page = assetgen::read_png(std::filesystem::path(VELMORA_BUNDLE_DIR) / p.file);
     const int w = p.x1 - p.x0, h = p.y1 - p.y0;
     std::vector<double> shown_x(w), drawn_x(w), shown_y(h), drawn_y(h);

@@ -62,6 +62,8 @@ Picture ShowTest::current() {
   return Picture(f.pixels(), f.width(), f.height());
 }
 
+Picture ShowTest::landscape() { return Picture(show_->picture(platform::Orientation::Landscape), 480, 320); }
+
 Picture ShowTest::still(double t) {
   show_->drawStill(t);
   return current();
