@@ -52,6 +52,10 @@ class Picture {
 // the depth test on.
 void expect_glow_pass_end_state();
 
+// A glow level's picture, (320 >> level) x (480 >> level), read back through
+// a framebuffer of its own; the framebuffer binding is left as it was.
+Picture glow_level(int level);
+
 class ShowTest : public ::testing::Test {
  public:
   static void SetUpTestSuite();
