@@ -1,22 +1,21 @@
-// The soundtrack as the show's player will get it: the generated "music.mp3"
-// decoded back to PCM with libmpg123 and measured.
+// The soundtrack as the show's player gets it: the bundle's "music.mp3"
+// decoded by the show's own reader (encoder delay and padding honoured) and
+// measured; and, written again, the same bytes.
 #include <gtest/gtest.h>
-#include <mpg123.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "music.h"
 #include "music_dsp.h"
+#include "platform/sound_file.h"
 
 namespace {
 
@@ -24,14 +23,24 @@ namespace fs = std::filesystem;
 using assetgen::music::integrated_loudness;
 using assetgen::music::kSampleRate;
 
-struct Pcm {
-  long rate = 0;
-  int channels = 0;
+const fs::path kMusic = fs::path(VELMORA_BUNDLE_DIR) / "music.mp3";
+
+// The decoded track, its channels apart.
+struct Track {
+  platform::Sound sound;
   std::vector<float> left, right;
 
+  Track() {
+    std::string error;
+    EXPECT_TRUE(platform::decode_sound_file(kMusic.string(), &sound, &error)) << error;
+    for (std::size_t i = 0; i + 1 < sound.samples.size(); i += 2) {
+      left.push_back(sound.samples[i]);
+      right.push_back(sound.samples[i + 1]);
+    }
+  }
   std::span<const float> part(const std::vector<float>& v, double from, double to) const {
-    const auto a = std::min(v.size(), static_cast<std::size_t>(from * static_cast<double>(rate)));
-    const auto b = std::min(v.size(), static_cast<std::size_t>(to * static_cast<double>(rate)));
+    const auto a = std::min(v.size(), static_cast<std::size_t>(from * sound.rate));
+    const auto b = std::min(v.size(), static_cast<std::size_t>(to * sound.rate));
     return std::span<const float>(v).subspan(a, b - a);
   }
   // Level of [from, to) seconds in dB relative to full scale (RMS over both channels).
@@ -46,74 +55,19 @@ struct Pcm {
   }
 };
 
-// Decodes MP3 bytes into float stereo, trimming the encoder delay and
-// padding as a gapless player does.
-Pcm decode(const std::vector<std::uint8_t>& mp3) {
-  Pcm pcm;
-  mpg123_handle* h = mpg123_new(nullptr, nullptr);
-  if (!h) return pcm;
-  mpg123_param(h, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
-  mpg123_format_none(h);
-  mpg123_format(h, kSampleRate, MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
-  mpg123_open_feed(h);
-  mpg123_feed(h, mp3.data(), mp3.size());
-  std::vector<float> buffer(16384);
-  for (;;) {
-    std::size_t bytes = 0;
-    const int rc = mpg123_read(h, reinterpret_cast<unsigned char*>(buffer.data()), buffer.size() * sizeof(float), &bytes);
-    if (rc == MPG123_NEW_FORMAT) {
-      int encoding = 0;
-      mpg123_getformat(h, &pcm.rate, &pcm.channels, &encoding);
-    }
-    for (std::size_t i = 0; pcm.channels == 2 && i + 1 < bytes / sizeof(float); i += 2) {
-      pcm.left.push_back(buffer[i]);
-      pcm.right.push_back(buffer[i + 1]);
-    }
-    if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) break;
-  }
-  mpg123_delete(h);
-  return pcm;
-}
-
-std::vector<std::uint8_t> read_bytes(const fs::path& path) {
+std::vector<char> read_bytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Generating the track takes seconds, and ctest runs every test in a process
-// of its own: the first test generates it into the build tree and the others
-// reuse it for as long as it is newer than this test program (which holds
-// the generator's code). The decoded track is made on first use.
-class Soundtrack : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    const fs::path dir = VELMORA_MUSIC_TEST_DIR;
-    std::error_code ec;
-    const auto program = fs::last_write_time("/proc/self/exe", ec);
-    if (ec || !fs::exists(dir / "music.mp3") || fs::last_write_time(dir / "music.mp3") < program) {
-      fs::create_directories(dir);
-      assetgen::write_music(dir);
-    }
-    bytes_ = read_bytes(dir / "music.mp3");
-  }
-  static const Pcm& pcm() {
-    if (!pcm_) pcm_ = std::make_unique<Pcm>(decode(bytes_));
-    return *pcm_;
-  }
+// 190 seconds of stereo at 44.1 kHz. Loudness by the track's own meter,
+// checked first against a -20 dBFS 997 Hz sine (-20 LUFS in both channels,
+// -23 in one; silence gated out).
+TEST(Soundtrack, Is190SecondsNeverClipsAndIsMasteredToAboutMinus14Lufs) {
+  const Track track;
+  EXPECT_EQ(track.sound.rate, 44100);
+  EXPECT_NEAR(track.sound.seconds(), 190.0, 0.5);
 
-  static inline std::vector<std::uint8_t> bytes_;
-  static inline std::unique_ptr<Pcm> pcm_;
-};
-
-TEST_F(Soundtrack, DecodesTo190SecondsOfStereoAt44100Hz) {
-  EXPECT_EQ(pcm().rate, 44100);
-  EXPECT_EQ(pcm().channels, 2);
-  EXPECT_NEAR(static_cast<double>(pcm().left.size()) / 44100.0, 190.0, 0.5);
-}
-
-// Loudness by the track's own meter, checked first against a -20 dBFS
-// 997 Hz sine (-20 LUFS in both channels, -23 in one; silence gated out).
-TEST_F(Soundtrack, NeverClipsAndIsMasteredToAboutMinus14Lufs) {
   std::vector<float> tone(5 * kSampleRate), quiet(5 * kSampleRate, 0.0f);
   for (std::size_t i = 0; i < tone.size(); ++i)
     tone[i] = static_cast<float>(0.1 * std::sin(2.0 * 3.141592653589793 * 997.0 * static_cast<double>(i) / kSampleRate));
@@ -122,17 +76,16 @@ TEST_F(Soundtrack, NeverClipsAndIsMasteredToAboutMinus14Lufs) {
   EXPECT_NEAR(integrated_loudness(tone, tone, kSampleRate), -20.0, 0.2);
 
   float peak = 0.0f;
-  for (std::size_t i = 0; i < pcm().left.size(); ++i)
-    peak = std::max({peak, std::fabs(pcm().left[i]), std::fabs(pcm().right[i])});
+  for (float v : track.sound.samples) peak = std::max(peak, std::fabs(v));
   EXPECT_LT(20.0 * std::log10(peak), -1.0);
   EXPECT_GT(20.0 * std::log10(peak), -6.0) << "mastered far too quietly";
-  EXPECT_NEAR(integrated_loudness(pcm().left, pcm().right, kSampleRate), -14.0, 0.5);
+  EXPECT_NEAR(integrated_loudness(track.left, track.right, kSampleRate), -14.0, 0.5);
 }
 
 // The music follows the picture: it swells and drops where the show does,
 // and fades out by 185 s.
-TEST_F(Soundtrack, SwellsDropsAndFadesWithTheShow) {
-  const Pcm& p = pcm();
+TEST(Soundtrack, SwellsDropsAndFadesWithTheShow) {
+  const Track p;
   // The live rig takes over from the still frame at 15 s; the ribbons grow from 39 s.
   EXPECT_GT(p.rms_db(15.5, 25.0), p.rms_db(3.0, 14.5) + 3.0);
   EXPECT_GT(p.lufs(39.0, 53.0), p.lufs(15.0, 39.0) + 1.0);
@@ -153,13 +106,13 @@ TEST_F(Soundtrack, SwellsDropsAndFadesWithTheShow) {
   EXPECT_LT(p.rms_db(185.2, 190.0), -80.0);
 }
 
-TEST_F(Soundtrack, TwoRunsWriteTheSameBytes) {
+TEST(Soundtrack, WrittenAgainItIsTheBundlesBytes) {
   const fs::path again = fs::temp_directory_path() / ("velmora-music-again-" + std::to_string(::getpid()));
   fs::create_directories(again);
   assetgen::write_music(again);
   const auto second = read_bytes(again / "music.mp3");
   fs::remove_all(again);
-  EXPECT_TRUE(second == bytes_) << "sizes " << second.size() << " and " << bytes_.size();
+  EXPECT_TRUE(second == read_bytes(kMusic)) << "sizes " << second.size() << " and " << read_bytes(kMusic).size();
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // fades and the credits, the closing picture, and the show's end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -136,14 +138,12 @@ TEST_F(ClosingScenes, TheCameraCutsAtElevenSeconds) {
 TEST_F(ClosingScenes, SceneFourHandsItsStateToTheClosingPicture) {
   still(179.99);
   fixture::expect_glow_pass_end_state();
-  GLint func = 0;
+  GLint func = 0, src = 0, dst = 0;
   glGetIntegerv(GL_DEPTH_FUNC, &func);
-  EXPECT_EQ(func, GL_LEQUAL);
-  EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  GLint src = 0;
-  GLint dst = 0;
   glGetIntegerv(GL_BLEND_SRC, &src);
   glGetIntegerv(GL_BLEND_DST, &dst);
+  EXPECT_EQ(func, GL_LEQUAL);
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
   EXPECT_EQ(src, GL_ONE);
   EXPECT_EQ(dst, GL_ONE);
 }
@@ -162,53 +162,30 @@ TEST_F(ClosingScenes, TheClosingPicturesFirstFrameIsAddedOntoSceneFoursLast) {
 TEST_F(ClosingScenes, TheClosingPictureBetweenItsVeils) {
   EXPECT_TRUE(all_white(still(180)));
   still(182);
-  const Picture frame(show().picture(platform::Orientation::Landscape), 480, 320);
   const assetgen::Image drawn =
       assetgen::view_screen_picture(assetgen::draw_korvane_final(), assetgen::ScreenMapping::FarQuad);
-  double diff = 0;
-  for (int y = 0; y < 320; ++y) {
-    for (int x = 0; x < 480; ++x) {
-      const Colour c = frame.at(x, y);
-      const std::uint8_t* d = drawn.at(x, y);
-      diff += std::abs(c.r - d[0]) + std::abs(c.g - d[1]) + std::abs(c.b - d[2]);
-    }
-  }
-  EXPECT_LT(diff / (480 * 320 * 3), 2.0);
+  EXPECT_LT(landscape().difference(Picture(drawn.rgba, 480, 320)), 2.0);
   EXPECT_EQ(still(181).difference(still(184)), 0);
   EXPECT_LE(still(184.99).brightest(), 4);
-}
-
-TEST_F(ClosingScenes, NothingNewIsPresentedAfter185) {
-  const Picture last = still(184.99);
-  EXPECT_EQ(next(185).difference(last), 0);
-  EXPECT_EQ(next(187.5).difference(last), 0);
-  EXPECT_EQ(next(190).difference(last), 0);
 }
 
 TEST(CubeBrightness, FlickerSteadyLightSwellAndTheDyingLastSwell) {
   EXPECT_EQ(scene_4_brightness(0), 0);
   for (float t : {8.5f, 20.0f, 41.9f}) EXPECT_EQ(scene_4_brightness(t), 0.4f) << t;
+  // The flicker stays between nothing and the steady light, and nearly reaches it.
   float peak = 0;
   for (int i = 0; i < 600; ++i) {
-    const float t = 2 + static_cast<float>(i) / 100;
-    const float v = scene_4_brightness(t);
-    ASSERT_GE(v, 0);
-    ASSERT_LE(v, 0.4f + 1e-6f);
+    const float v = scene_4_brightness(2 + static_cast<float>(i) / 100);
+    ASSERT_TRUE(v >= 0 && v <= 0.4f + 1e-6f) << v;
     peak = std::max(peak, v);
   }
   EXPECT_GT(peak, 0.35f);
   // From 47 s the swell dies away to nothing at 50 s, never below zero, with
   // frames cut to black.
   int blackouts = 0;
-  float last_bound = 1.2f;
   for (int i = 0; i <= 180; ++i) {
-    const float t = 47 + static_cast<float>(i) / 60;
-    const float v = scene_4_brightness(t);
-    ASSERT_GE(v, 0);
-    const float bound = 0.4f * (50 - t) + 1e-5f;
-    ASSERT_LE(v, bound) << t;
-    ASSERT_LE(bound, last_bound + 1e-5f);
-    last_bound = bound;
+    const float t = 47 + static_cast<float>(i) / 60, v = scene_4_brightness(t);
+    ASSERT_TRUE(v >= 0 && v <= 0.4f * (50 - t) + 1e-5f) << t;
     blackouts += v == 0;
   }
   EXPECT_GT(blackouts, 5);
@@ -216,13 +193,8 @@ TEST(CubeBrightness, FlickerSteadyLightSwellAndTheDyingLastSwell) {
   EXPECT_EQ(scene_4_brightness(50), 0);
 }
 
-TEST(EndOfShow, AHeadlessRunFrom184EndsByItselfShortlyAfter190) {
-  const auto r = fixture::run({VELMORA_BINARY, "--headless", "--from", "184"}, {"SDL_AUDIODRIVER=dummy"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_GT(r.seconds, 5.9);
-  EXPECT_LT(r.seconds, 20);
-}
-
+// Played from 184 s, the show ends by itself just after 190 s, windowed (a
+// headless run does in hardening_test's Clock test).
 TEST(EndOfShow, AWindowedRunFrom184EndsByItselfUnderXvfb) {
   fixture::XvfbServer x;
   if (!x.available()) GTEST_SKIP() << "Xvfb is not available";
@@ -232,27 +204,9 @@ TEST(EndOfShow, AWindowedRunFrom184EndsByItselfUnderXvfb) {
   EXPECT_LT(r.seconds, 20);
 }
 
-// One row: a name, then frames, mean, median, p99, max and the mean and p99
-// in yardsticks.
-struct BenchRow {
-  std::string name;
-  std::vector<double> figures;
-};
-
-std::vector<BenchRow> bench_rows(const std::string& out) {
-  std::vector<BenchRow> rows;
-  std::istringstream lines(out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.size() < 27 || line.find(':') != std::string::npos) continue;
-    std::istringstream numbers(line.substr(26));
-    BenchRow row{line.substr(0, line.find_last_not_of(' ', 25) + 1), {}};
-    for (double v = 0; numbers >> v;) row.figures.push_back(v);
-    if (row.figures.size() == 7) rows.push_back(row);
-  }
-  return rows;
-}
-
+// The bench table: the yardstick's 300 frames, each part of the span that it
+// renders, and the whole span (121 frames from 52 s to 54 s); each row's mean
+// and p99 also in yardsticks. A bad span is a usage error.
 TEST(Bench, ReportsTheYardstickAndEveryRowItRendersInYardsticks) {
   const auto r = fixture::run({VELMORA_BINARY, "bench", "--from", "52", "--to", "54"}, {});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -260,23 +214,29 @@ TEST(Bench, ReportsTheYardstickAndEveryRowItRendersInYardsticks) {
   EXPECT_NE(r.out.find("frame time (ms)             frames      mean    median       p99       max   mean/yd    p99/yd"),
             std::string::npos)
       << r.out;
-  const auto rows = bench_rows(r.out);
-  ASSERT_EQ(rows.size(), 4u) << r.out;
-  EXPECT_EQ(rows[0].name, "yardstick");
-  EXPECT_EQ(rows[0].figures[0], 300);
-  EXPECT_EQ(rows[1].name, "scene 1, ribbons");
-  EXPECT_EQ(rows[2].name, "scene 2, metaballs");
-  EXPECT_EQ(rows[3].name, "whole span");
-  EXPECT_EQ(rows[3].figures[0], 121);
-  const double yardstick = rows[0].figures[1];
-  ASSERT_GT(yardstick, 0);
-  for (const BenchRow& row : rows) {
-    EXPECT_NEAR(row.figures[5], row.figures[1] / yardstick, 0.006 + 0.002 * row.figures[5]) << row.name;
-    EXPECT_NEAR(row.figures[6], row.figures[3] / yardstick, 0.006 + 0.002 * row.figures[6]) << row.name;
-  }
   EXPECT_NE(r.out.find("times real time"), std::string::npos);
-  const auto bad = fixture::run({VELMORA_BINARY, "bench", "--from", "60", "--to", "50"}, {});
-  EXPECT_EQ(bad.status, 2);
+  // A row: its name in 26 columns, then frames, mean, median, p99, max, mean/yd, p99/yd.
+  std::vector<std::string> names;
+  std::vector<std::vector<double>> rows;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream numbers(line.size() > 26 && line.find(':') == std::string::npos ? line.substr(26) : "");
+    std::vector<double> row{std::istream_iterator<double>(numbers), {}};
+    if (row.size() != 7) continue;
+    names.push_back(line.substr(0, line.find_last_not_of(' ', 25) + 1));
+    rows.push_back(row);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"yardstick", "scene 1, ribbons", "scene 2, metaballs", "whole span"}));
+  ASSERT_EQ(rows.size(), 4u) << r.out;
+  EXPECT_EQ(rows[0][0], 300);
+  EXPECT_EQ(rows[3][0], 121);
+  const double yardstick = rows[0][1];
+  ASSERT_GT(yardstick, 0);
+  for (const auto& row : rows) {
+    EXPECT_NEAR(row[5], row[1] / yardstick, 0.006 + 0.002 * row[5]);
+    EXPECT_NEAR(row[6], row[3] / yardstick, 0.006 + 0.002 * row[6]);
+  }
+  EXPECT_EQ(fixture::run({VELMORA_BINARY, "bench", "--from", "60", "--to", "50"}, {}).status, 2);
 }
 
 }  // namespace

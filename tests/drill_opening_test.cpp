@@ -2,7 +2,10 @@
 // procedural arrays, the rig's poses, the glow pass, and frames by their pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "engine/demo.h"
 #include "picture_mapping.h"
@@ -18,28 +21,6 @@ namespace {
 class DrillOpening : public fixture::ShowTest {};
 
 const float* vertex(const GLfloat* table, int i) { return table + 3 * i; }
-
-bool power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
-
-TEST_F(DrillOpening, TheSetUpLoadsTheWholeGeneratedBundle) {
-  // The 14 images of the set-up and the loading screen, each once, each with
-  // power-of-two sides; the full-screen pictures 512 x 512.
-  ASSERT_NE(texture::mLoadedTextures, nullptr);
-  EXPECT_EQ(texture::mLoadedTextures->size(), 15u);
-  for (const auto& [name, t] : *texture::mLoadedTextures) {
-    EXPECT_TRUE(power_of_two(t->width) && power_of_two(t->height)) << name;
-  }
-  for (const texture* t : {scene1_bg, scene1_logo, murelbg, korvane_final, credits}) {
-    EXPECT_EQ(t->width, 512);
-    EXPECT_EQ(t->height, 512);
-  }
-  for (const Mesh* m : {&drill_pipe_hi, &drill_pipe_lo, &drill_arm_connector, &drill_body, &hammer_left, &hammer_right,
-                        &drill_head, &wheel_small, &wheel_large, &murel, &cube, &treetrunk, &grass}) {
-    EXPECT_GT(m->vertexCount, 0);
-    EXPECT_EQ(m->vertexCount % 3, 0);
-  }
-  EXPECT_NE(metamap, nullptr);
-}
 
 TEST_F(DrillOpening, TheDiscIsSixteenSectorsAroundItsCentre) {
   EXPECT_EQ(vertex(circleVertice, 0)[2], -10);
@@ -86,30 +67,15 @@ TEST_F(DrillOpening, TheRibbonsAndTheirColours) {
 }
 
 TEST(DrillPose, TheRigsPosesAtQuarterUnits) {
-  const DrillPose p0 = scene_1_drill_pose(0);
-  EXPECT_EQ(p0.hammer, 0);
-  EXPECT_EQ(p0.connector, 0);
-  EXPECT_EQ(p0.connectorShiftX, -5);
-  EXPECT_EQ(p0.connectorShiftY, 0);
-  EXPECT_EQ(p0.head, 0);
-  EXPECT_EQ(p0.smallWheel, 0);
-  EXPECT_EQ(p0.upperPipeShift, -5);
-
-  const DrillPose p1 = scene_1_drill_pose(0.25f);
-  EXPECT_EQ(p1.hammer, 90);
-  EXPECT_NEAR(p1.connector, -15, 1e-5);
-  EXPECT_NEAR(p1.connectorShiftX, 5, 1e-5);
-  EXPECT_NEAR(p1.connectorShiftY, 40, 1e-5);
-  EXPECT_NEAR(p1.head, -20, 1e-5);
-  EXPECT_NEAR(p1.smallWheel, 136.3635, 1e-3);
-  EXPECT_NEAR(p1.upperPipeShift, -10 * std::sin(0.75) - 5, 1e-5);
-
-  const DrillPose p2 = scene_1_drill_pose(0.5f);
-  EXPECT_EQ(p2.hammer, 180);
-  EXPECT_NEAR(p2.connector, -30, 1e-5);
-  EXPECT_NEAR(p2.connectorShiftX, -5, 1e-5);
-  EXPECT_NEAR(p2.connectorShiftY, 0, 1e-5);
-  EXPECT_NEAR(p2.head, 0, 1e-5);
+  // Hammer, connector, its shift along x and y, head, small wheel, upper pipe.
+  const double expected[3][7] = {{0, 0, -5, 0, 0, 0, -5},
+                                 {90, -15, 5, 40, -20, 136.3635, -10 * std::sin(0.75) - 5},
+                                 {180, -30, -5, 0, 0, 272.727, -10 * std::sin(1.5) - 5}};
+  for (int q = 0; q < 3; ++q) {
+    const DrillPose p = scene_1_drill_pose(static_cast<float>(q) / 4);
+    const double got[7] = {p.hammer, p.connector, p.connectorShiftX, p.connectorShiftY, p.head, p.smallWheel, p.upperPipeShift};
+    for (int k = 0; k < 7; ++k) EXPECT_NEAR(got[k], expected[q][k], 1e-5 * (1 + std::fabs(expected[q][k]))) << q << ", " << k;
+  }
 }
 
 TEST_F(DrillOpening, TheIntroDipsAndResolvesIntoTheStillFrame) {
@@ -182,47 +148,86 @@ TEST_F(DrillOpening, TheTealWipeCoversTheRightHalfAtFiftyTwoAndAHalf) {
   EXPECT_EQ(p.count(0, 0, 4, 480, [&](const Colour& c) { return c == teal; }), 0);
 }
 
-// The landscape frame against the picture the asset generator drew.
-Picture landscape(OfflineShow& show) {
-  return Picture(show.picture(platform::Orientation::Landscape), 480, 320);
-}
-
 TEST_F(DrillOpening, BackdropAndLogoAppearAsDrawn) {
   still(23);
-  const Picture frame = landscape(show());
+  const Picture frame = landscape();
   // The generator draws each picture as the landscape view and stores it
   // through the show's mapping; its view of the stored file is the drawing.
   const assetgen::Image backdrop =
       assetgen::view_screen_picture(assetgen::draw_background_scene1(), assetgen::ScreenMapping::FarQuad);
   const assetgen::Image logo = assetgen::view_screen_picture(assetgen::draw_logo(), assetgen::ScreenMapping::FarQuad);
-  ASSERT_EQ(backdrop.width, 480);
-  ASSERT_EQ(backdrop.height, 320);
   // The sky above the rig, left of the logo: the backdrop as drawn.
-  double diff = 0;
-  int n = 0;
-  for (int y = 5; y < 60; ++y) {
-    for (int x = 5; x < 150; ++x) {
-      const Colour c = frame.at(x, y);
-      const std::uint8_t* d = backdrop.at(x, y);
-      diff += std::abs(c.r - d[0]) + std::abs(c.g - d[1]) + std::abs(c.b - d[2]);
-      n += 3;
-    }
-  }
-  EXPECT_LT(diff / n, 2.0);
+  EXPECT_LT(frame.difference(Picture(backdrop.rgba, 480, 320), 5, 5, 150, 60), 2.0);
   // Where the logo is opaque, the frame shows the logo's own colours.
-  int opaque = 0;
-  int matching = 0;
-  for (int y = 0; y < 320; ++y) {
+  int opaque = 0, matching = 0;
+  for (int y = 0; y < 320; ++y)
     for (int x = 0; x < 480; ++x) {
       const std::uint8_t* l = logo.at(x, y);
-      if (l[3] < 255) continue;
-      ++opaque;
       const Colour c = frame.at(x, y);
-      matching += std::abs(c.r - l[0]) <= 6 && std::abs(c.g - l[1]) <= 6 && std::abs(c.b - l[2]) <= 6;
+      opaque += l[3] == 255;
+      matching += l[3] == 255 && std::abs(c.r - l[0]) <= 6 && std::abs(c.g - l[1]) <= 6 && std::abs(c.b - l[2]) <= 6;
     }
-  }
   EXPECT_GT(opaque, 2000);
   EXPECT_GT(matching, opaque * 95 / 100);
+}
+
+// How many 8-connected pieces the black pixels of a picture make, and the
+// box around them (x0, y0, x1, y1, inclusive).
+int black_pieces(const Picture& p, std::array<int, 4>& box) {
+  std::vector<char> seen(static_cast<std::size_t>(p.width()) * p.height(), 0);
+  auto black = [&](int x, int y) { return p.at(x, y) == Colour{0, 0, 0}; };
+  box = {p.width(), p.height(), -1, -1};
+  int pieces = 0;
+  for (int start = 0; start < p.width() * p.height(); ++start) {
+    if (seen[start] || !black(start % p.width(), start / p.width())) continue;
+    ++pieces;
+    std::vector<int> stack{start};
+    seen[start] = 1;
+    while (!stack.empty()) {
+      const int x = stack.back() % p.width(), y = stack.back() / p.width();
+      stack.pop_back();
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+      for (int ny = std::max(0, y - 1); ny <= std::min(p.height() - 1, y + 1); ++ny)
+        for (int nx = std::max(0, x - 1); nx <= std::min(p.width() - 1, x + 1); ++nx)
+          if (const int j = ny * p.width() + nx; !seen[j] && black(nx, ny)) seen[j] = 1, stack.push_back(j);
+    }
+  }
+  return pieces;
+}
+
+// Running through three turns (the pipe's stroke has its own period), the
+// rig is one black silhouette: no part comes loose. It stays well inside the
+// frame and fills a good part of its height, its skid on the backdrop's
+// ground line and nothing that moves below it.
+TEST_F(DrillOpening, TheRigStaysInOnePieceOnItsSkidWhileItRuns) {
+  still(20);  // the rig at rest
+  show().view().setContext();
+  int skid = -1;
+  for (int step = 0; step <= 3 * 48; ++step) {
+    SCOPED_TRACE(step / 48.0);
+    scene_1_render_drill(static_cast<float>(step) / 48);
+    show().view().blit();
+    std::array<int, 4> box{};
+    EXPECT_EQ(black_pieces(landscape(), box), 1);
+    if (step == 0) skid = box[3];
+    EXPECT_TRUE(box[0] > 20 && box[2] < 460 && box[1] > 20 && box[3] < 300) << box[0] << ".." << box[2] << " by " << box[1] << ".." << box[3];
+    EXPECT_GT(box[3] - box[1], 130);
+    EXPECT_EQ(box[3], skid);
+    if (HasFailure()) break;
+  }
+}
+
+// The generated loading screen, drawn by the show on the GL defaults it runs
+// on, is the picture as drawn.
+TEST_F(DrillOpening, TheLoadingScreenShowsAsDrawn) {
+  show().view().setContext();
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+  demo_show_loading();
+  show().view().blit();
+  const assetgen::Image drawn = assetgen::view_screen_picture(assetgen::draw_loading(), assetgen::ScreenMapping::Upright);
+  EXPECT_EQ(landscape().difference(Picture(drawn.rgba, 480, 320)), 0);
 }
 
 }  // namespace

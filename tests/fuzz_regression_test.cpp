@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -37,6 +38,28 @@ int replay(const std::vector<fs::path>& dirs, const std::string& extension,
 TEST(FuzzRegressions, MeshInputsLoadAsTheCLibraryReadsThem) {
   EXPECT_GT(replay({fs::path(VELMORA_FUZZ_DIR) / "regressions" / "mesh"}, "", fuzz_mesh_one), 0);
   EXPECT_EQ(replay({VELMORA_BUNDLE_DIR}, ".obj", fuzz_mesh_one), 13);
+}
+
+// The loader's rules on small cases, each read as the C library reads it: the
+// quarter turn of positions and normals, a file without faces, comment words
+// that are safe ("vertices", "version", "faces") and those read as records
+// ("view" a position, "from" a face), a four-corner face (its first triangle),
+// zero and out-of-range indices, an unreadable number, and positions after
+// texture coordinates, which land in later records.
+TEST(FuzzRegressions, TheLoadersRulesOnSmallCases) {
+  for (const char* text :
+       {"v 1 2 3\nv 4 5 6\nv 7 8 9\nvt .1 .2 .3\nvt .4 .5 .6\nvt .7 .8 .9\nvn 1 0 0\nvn 0 1 0\nvn 0 0 1\n"
+        "f 1/1/1 2/2/2 3/3/3\n",
+        "v 1 2 3\nvt 0 0 0\n",
+        "# 3 vertices version 2, faces: 1 vertex list\nv 1 0 0\nv 0 1 0\nv 0 0 1\nvt 0 0 0\nvn 0 1 0\nf 1/1/1 2/1/1 3/1/1\n",
+        "v 1 0 0\nv 0 1 0\n# a view 2 2 2\nv 0 0 1\nvt 0 0 0\nvn 0 1 0\nf 1/1/1 2/1/1 3/1/1\n",
+        "v 1 0 0\nv 0 1 0\nv 0 0 1\nvt 0 0 0\nvn 0 1 0\n# made from 1/1/1 1/1/1 1/1/1\n",
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1 4/1/1\n",
+        "v 1 2 3\nvt .5 .5 .5\nvn 1 0 0\nf 0/1/1 1/0/1 1/1/9\n", "v 1 x 3\nvt 0 0 0\nvn 0 1 0\nf 1/1/1 1/1/1 1/1/1\n",
+        "vt 0 0 0\nvt 1 1 1\nv 5 6 7\nv 8 9 10\nvn 0 1 0\nf 1/1/1 3/1/1 4/1/1\n"}) {
+    SCOPED_TRACE(text);
+    fuzz_mesh_one(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
+  }
 }
 
 TEST(FuzzRegressions, PictureInputsDecodeOrFailCleanly) {

@@ -9,36 +9,19 @@
 
 namespace {
 
-// A glow level's picture, (320 >> level) x (480 >> level), read back through
-// a framebuffer of its own. Restores the framebuffer binding.
-std::vector<std::uint8_t> read_level(int level) {
-  GLint bound = 0;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
-  GLuint fb = 0;
-  glGenFramebuffersOES(1, &fb);
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, fb);
-  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, glowTextures[level], 0);
-  const int w = 320 >> level;
-  const int h = 480 >> level;
-  std::vector<std::uint8_t> px(static_cast<size_t>(w) * h * 4);
-  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
-  glDeleteFramebuffersOES(1, &fb);
-  return px;
-}
-
 std::vector<std::vector<std::uint8_t>> read_all_levels() {
   std::vector<std::vector<std::uint8_t>> levels;
-  for (int i = 0; i < 6; ++i) levels.push_back(read_level(i));
+  for (int i = 0; i < 6; ++i) levels.push_back(fixture::glow_level(i).rgba());
   return levels;
 }
 
 float gDrawnAt = -1;
+float gRed = 1;
 
-// Fills the full render red.
-void draw_red(float time) {
+// Fills the full render red, or green.
+void draw_flat(float time) {
   gDrawnAt = time;
-  glClearColor(1, 0, 0, 1);
+  glClearColor(gRed, 1 - gRed, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   glTranslatef(3, 4, 5);
@@ -69,48 +52,35 @@ class GlowPass : public fixture::ShowTest {
   }
 };
 
-TEST_F(GlowPass, WritesItsLevelAndTheSmallerOnesOnly) {
-  const auto before = read_all_levels();
-  gDrawnAt = -1;
-  downsample(draw_red, 12.75f, 4);
-  EXPECT_EQ(gDrawnAt, 12.75f);  // the time reaches the draw function unchanged
-  const auto after = read_all_levels();
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(after[i], before[i]) << "level " << i;
-  for (int level : {4, 5}) {
-    const auto& px = after[level];
-    for (size_t i = 0; i < px.size(); i += 4) {
-      ASSERT_EQ(px[i], 255) << "level " << level;
-      ASSERT_EQ(px[i + 1], 0) << "level " << level;
-    }
+// From level 4 (as the cube scene runs it), then from 5: the levels before
+// it untouched, it and the smaller ones red, then green; framebuffer 0, level
+// 5's viewport and the depth test on left behind. From level 4 it also
+// leaves identity, a black clear colour and its first level bound.
+TEST_F(GlowPass, WritesItsLevelAndTheSmallerOnesOnlyAndLeavesItsState) {
+  for (int first : {4, 5}) {
+    SCOPED_TRACE(first);
+    const auto before = read_all_levels();
+    glDisable(GL_DEPTH_TEST);
+    gDrawnAt = -1;
+    gRed = first == 4 ? 1 : 0;
+    downsample(draw_flat, 12.75f, first);
+    EXPECT_EQ(gDrawnAt, 12.75f);  // the time reaches the draw function unchanged
+    fixture::expect_glow_pass_end_state();
+    const auto after = read_all_levels();
+    for (int i = 0; i < first; ++i) EXPECT_EQ(after[i], before[i]) << "level " << i;
+    for (int i = first; i < 6; ++i)
+      for (size_t k = 0; k < after[i].size(); k += 4) ASSERT_EQ(after[i][k], 255 * gRed) << i;
+    if (first > 4) continue;
+    GLfloat m[16] = {}, clear[4] = {};
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], i % 5 == 0 ? 1.0f : 0.0f);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_EQ(clear[0], 0.0f);
+    EXPECT_EQ(clear[3], 1.0f);
+    GLint texture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    EXPECT_EQ(static_cast<GLuint>(texture), glowTextures[4]);
   }
-}
-
-TEST_F(GlowPass, LeavesFramebufferZeroTheLastViewportDepthTestOnAndIdentity) {
-  glDisable(GL_DEPTH_TEST);
-  downsample(draw_red, 0, 4);
-  fixture::expect_glow_pass_end_state();
-  GLfloat m[16] = {};
-  glGetFloatv(GL_MODELVIEW_MATRIX, m);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], i % 5 == 0 ? 1.0f : 0.0f);
-  GLfloat clear[4] = {};
-  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-  EXPECT_EQ(clear[0], 0.0f);
-  EXPECT_EQ(clear[3], 1.0f);
-  GLint texture = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-  EXPECT_EQ(static_cast<GLuint>(texture), glowTextures[4]);
-}
-
-TEST_F(GlowPass, LevelFiveAloneWritesNothingElse) {
-  const auto before = read_all_levels();
-  downsample(draw_red, 0, 5);
-  const auto after = read_all_levels();
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(after[i], before[i]) << "level " << i;
-  EXPECT_EQ(after[5][0], 255);
-  GLint viewport[4] = {};
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 10);
-  EXPECT_EQ(viewport[3], 15);
 }
 
 TEST_F(GlowPass, EverySmallerLevelIsReducedStraightFromTheFullRender) {
@@ -118,8 +88,8 @@ TEST_F(GlowPass, EverySmallerLevelIsReducedStraightFromTheFullRender) {
   // level-5 pixel samples two black columns: black. Reduced by halvings it
   // would be a quarter grey.
   downsample(draw_stripes, 0, 3);
-  const auto level4 = read_level(4);
-  const auto level5 = read_level(5);
+  const auto level4 = fixture::glow_level(4).rgba();
+  const auto level5 = fixture::glow_level(5).rgba();
   int grey4 = 0;
   for (size_t i = 0; i < level4.size(); i += 4) grey4 += level4[i] > 100;
   EXPECT_GT(grey4, 0);  // halves of white and black

@@ -54,21 +54,12 @@ TEST_F(HandOff, TheBakedGlowIsPutBack) {
   // still frame; a start anywhere puts back the two that the cube scene
   // redraws as the set-up left them: lit everywhere the rig's sky is.
   show().prepareFor(5);
-  GLuint reader = 0;
-  glGenFramebuffersOES(1, &reader);
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, reader);
   for (int level : {4, 5}) {
-    SCOPED_TRACE(level);
-    const int w = 320 >> level;
-    const int h = 480 >> level;
-    glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, glowTextures[level], 0);
-    std::vector<std::uint8_t> rgba(static_cast<size_t>(w * h * 4));
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    const Picture glow(rgba, w, h);
-    EXPECT_GT(glow.count(0, 0, w, h, [](fixture::Colour c) { return c.b > 100; }), w * h / 2);
+    const Picture glow = fixture::glow_level(level);
+    EXPECT_GT(glow.count(0, 0, glow.width(), glow.height(), [](fixture::Colour c) { return c.b > 100; }),
+              glow.width() * glow.height() / 2)
+        << level;
   }
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
-  glDeleteFramebuffersOES(1, &reader);
 }
 
 TEST_F(HandOff, AfterTheLastPictureTheLastFrameStays) {

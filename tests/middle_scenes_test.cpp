@@ -1,5 +1,6 @@
 // Seconds 53 to 130 with the generated bundle: the metaballs and their
-// threshold, the wobbling creature, and the greetings.
+// threshold, the wobbling creature, and the greetings; and the text pages,
+// greetings and credits, upright in the landscape view.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,6 +67,45 @@ TEST_F(MiddleScenes, BlobsStandStillUntilThreeAndAHalfSecondsThenMove) {
   EXPECT_GT(c.difference(d), 0.5);
 }
 
+// The blobs' sum as the threshold classes it (the scene's 128 x 128 map after
+// each frame): black bodies that never touch the teal field, outlined in thin
+// white, and from two blobs on, merged bodies that outweigh their outlines.
+TEST_F(MiddleScenes, TheBlobsAreBlackBodiesOutlinedInThinWhiteOnTeal) {
+  constexpr int kSide = 128;
+  enum Class { kTeal, kBlack, kWhite };
+  for (double t : {55.5, 56.2, 57.5, 58.5, 60.0, 61.5, 63.0, 64.5, 66.0, 67.5}) {
+    SCOPED_TRACE(t);
+    still(t);
+    auto inside = [](int x, int y) { return x >= 0 && y >= 0 && x < kSide && y < kSide; };
+    auto at = [&](int x, int y) {
+      if (!inside(x, y)) return kTeal;  // the field goes on past the edge
+      const GLubyte* p = metamap + (static_cast<std::size_t>(y) * kSide + x) * 4;
+      return p[0] == 20 ? kTeal : p[0] == 0 ? kBlack : kWhite;
+    };
+    int count[3] = {}, touching = 0, deep_white = 0;
+    for (int y = 0; y < kSide; ++y)
+      for (int x = 0; x < kSide; ++x) {
+        const Class c = at(x, y);
+        ++count[c];
+        if (c == kBlack)
+          for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+            touching += inside(x + dx, y + dy) && at(x + dx, y + dy) == kTeal;
+        // Thin: every white pixel lies within 6 units (1.28 pixels a unit
+        // across, 0.85 up) of the teal field; a lone blob's rim is 3.5 wide.
+        bool near = c != kWhite;
+        for (int dy = -6; dy <= 6 && !near; ++dy)
+          for (int dx = -8; dx <= 8 && !near; ++dx)
+            near = std::hypot(dx / 1.28, dy / (128.0 / 150)) <= 6 && at(x + dx, y + dy) == kTeal;
+        deep_white += !near;
+      }
+    EXPECT_EQ(touching, 0) << "black touches teal";
+    EXPECT_EQ(deep_white, 0) << "white inside a body";
+    EXPECT_GT(count[kTeal], kSide * kSide / 2);
+    EXPECT_GT(count[kWhite], 0);
+    EXPECT_TRUE(t < 56 || count[kBlack] > count[kWhite]);
+  }
+}
+
 TEST_F(MiddleScenes, TheCreatureStartsAndEndsInTheDark) {
   EXPECT_TRUE(still(70).all_black());
   // Early on the shimmer pushes the brightness below zero: black, not inverted.
@@ -119,7 +159,7 @@ TEST_F(MiddleScenes, TheGreetingsPulseLineByLine) {
   for (double t : {117.5, 120.5, 123.5, 126.5, 129.5, 129.9}) EXPECT_TRUE(greetings_alone(t).all_black()) << t;
 }
 
-// How much text each column holds, normalised.
+// A profile of how much text each column or row holds, normalised.
 std::vector<double> profile(std::vector<double> v) {
   const double mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
   double norm = 0;
@@ -131,29 +171,49 @@ std::vector<double> profile(std::vector<double> v) {
   return v;
 }
 
-TEST_F(MiddleScenes, TheGreetingsReadUprightInTheLandscapeView) {
-  still(115.25);
-  const Picture frame(show().picture(platform::Orientation::Landscape), 480, 320);
-  const assetgen::Image greets = assetgen::read_png(std::filesystem::path(VELMORA_BUNDLE_DIR) / "greets.png");
-  // The first line fills the left half of the landscape view, 48 rows about
-  // the middle; it shows strip 0 (the file's rows 0 to 51), columns left to right.
-  std::vector<double> shown(240);
-  std::vector<double> drawn(240);
-  for (int x = 0; x < 240; ++x) {
-    for (int y = 136; y < 184; ++y) {
-      const Colour c = frame.at(x, y);
-      shown[x] += (c.r > 200 && c.g > 200 && c.b > 200) ? 1 : 0;
+// A text page reads upright in the landscape view: across its band and down
+// it, the white text follows the text of its strip of the file read left to
+// right and top to bottom, not mirrored; and it reads in order, the
+// greeting's pink lead left of its white name, the credits' teal heading
+// above the white name above the pink line. The first greeting fills the
+// left half, 48 rows about the middle (the file's rows 0 to 51); the first
+// credits page a band along the top from x 16 to 463, 96 rows tall (rows 0
+// to 102).
+TEST_F(MiddleScenes, TheGreetingsAndTheCreditsReadUprightInTheLandscapeView) {
+  struct Page {
+    double t;
+    const char* file;
+    int x0, y0, x1, y1, rows;
+  };
+  for (const Page& p : {Page{115.25, "greets.png", 0, 136, 240, 184, 51}, Page{143, "credits.png", 16, 0, 464, 96, 102}}) {
+    SCOPED_TRACE(p.file);
+    still(p.t);
+    const Picture frame = landscape();
+    const assetgen::Image page = assetgen::read_png(std::filesystem::path(VELMORA_BUNDLE_DIR) / p.file);
+    const int w = p.x1 - p.x0, h = p.y1 - p.y0;
+    std::vector<double> shown_x(w), drawn_x(w), shown_y(h), drawn_y(h);
+    double n[3] = {}, mean_x[3] = {}, mean_y[3] = {};  // teal, white, pink
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Colour c = frame.at(p.x0 + x, p.y0 + y);
+        const std::uint8_t* d = page.at(x * page.width / w, y * p.rows / h);
+        const bool white = c.r > 200 && c.g > 200 && c.b > 200, drawn = d[0] > 200 && d[1] > 200 && d[2] > 200;
+        shown_x[x] += white, shown_y[y] += white;
+        drawn_x[x] += drawn, drawn_y[y] += drawn;
+        const int k = white ? 1 : c.r < 80 && c.g > 180 ? 0 : c.r > 200 && c.g > 90 && c.g < 170 ? 2 : -1;
+        if (k >= 0) n[k] += 1, mean_x[k] += x, mean_y[k] += y;
+      }
+    for (auto [shown, drawn] : {std::pair{&shown_x, &drawn_x}, {&shown_y, &drawn_y}}) {
+      const auto a = profile(*shown), b = profile(*drawn);
+      const double upright = std::inner_product(a.begin(), a.end(), b.begin(), 0.0);
+      const double mirrored = std::inner_product(a.begin(), a.end(), b.rbegin(), 0.0);
+      EXPECT_GT(upright, 0.8);
+      EXPECT_GT(upright, mirrored + 0.1);
     }
-    const int column = x * greets.width / 240;
-    for (int row = 0; row < 51; ++row) drawn[x] += greets.at(column, row)[0] + greets.at(column, row)[1];
+    for (int k = 0; k < 3; ++k) mean_x[k] /= n[k], mean_y[k] /= n[k];
+    if (p.t < 130) EXPECT_LT(mean_x[2], mean_x[1] - 20);
+    else EXPECT_TRUE(mean_y[0] + 10 < mean_y[1] && mean_y[1] + 10 < mean_y[2]);
   }
-  const auto a = profile(shown);
-  const auto b = profile(drawn);
-  std::vector<double> mirrored(b.rbegin(), b.rend());
-  const double upright = std::inner_product(a.begin(), a.end(), b.begin(), 0.0);
-  const double reversed = std::inner_product(a.begin(), a.end(), mirrored.begin(), 0.0);
-  EXPECT_GT(upright, 0.6);
-  EXPECT_GT(upright, reversed + 0.3);
 }
 
 }  // namespace

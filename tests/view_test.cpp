@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <string>
 
 #include "platform/clock.h"
 #include "platform/eagl.h"
@@ -11,9 +10,9 @@
 #include "platform/log.h"
 #include "platform/run_loop.h"
 #include "shell/eagl_view.h"
+#include "support/gl_fixture.h"
 
 using platform::CAEAGLLayer;
-using platform::CaptureSink;
 
 namespace {
 
@@ -23,42 +22,13 @@ GLint bound_framebuffer() {
   return fb;
 }
 
-std::uint32_t pixel(const CaptureSink& s, int x, int y) {
-  const std::uint8_t* p = s.pixels().data() + (static_cast<size_t>(y) * s.width() + x) * 4;
-  return static_cast<std::uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
-}
-
-// Runs `body` with the platform log going to a temporary file; returns what was logged.
-template <typename Body>
-std::string captured_log(Body body) {
-  std::FILE* f = std::tmpfile();
-  platform::setLogStream(f);
-  body();
-  platform::setLogStream(nullptr);
-  std::rewind(f);
-  std::string text;
-  char buf[256];
-  while (std::fgets(buf, sizeof buf, f)) text += buf;
-  std::fclose(f);
-  return text;
-}
-
-class ViewTest : public ::testing::Test {
+// The view before its first layout.
+class ViewTest : public fixture::GLTest {
  protected:
   void SetUp() override {
-    platform::use_virtual_clock(1'000'000'000);
-    platform::NSRunLoop::mainRunLoop().reset();
-    view = EAGLView::initWithLayer(&layer);
+    create();
     ASSERT_NE(view, nullptr);
   }
-  void TearDown() override {
-    view.reset();
-    platform::NSRunLoop::mainRunLoop().reset();
-  }
-
-  CaptureSink sink;
-  CAEAGLLayer layer{320, 480, &sink};
-  std::unique_ptr<EAGLView> view;
 };
 
 TEST_F(ViewTest, LayoutBuildsACompleteFramebufferAndPresentsOneBlackFrame) {
@@ -81,8 +51,8 @@ TEST_F(ViewTest, LayoutBuildsACompleteFramebufferAndPresentsOneBlackFrame) {
   ASSERT_EQ(sink.presented(), 1);
   ASSERT_EQ(sink.width(), 320);
   ASSERT_EQ(sink.height(), 480);
-  EXPECT_EQ(pixel(sink, 0, 0), 0x000000ffu);
-  EXPECT_EQ(pixel(sink, 319, 479), 0x000000ffu);
+  EXPECT_EQ(pixel(0, 0), 0x000000ffu);
+  EXPECT_EQ(pixel(319, 479), 0x000000ffu);
 }
 
 TEST_F(ViewTest, ASecondLayoutRebuildsEverythingAtTheLayersNewSize) {
@@ -107,13 +77,20 @@ TEST_F(ViewTest, ASecondLayoutRebuildsEverythingAtTheLayersNewSize) {
   EXPECT_EQ(viewport[3], 32);
   ASSERT_EQ(sink.presented(), 2);
   EXPECT_EQ(sink.width(), 64);
-  EXPECT_EQ(pixel(sink, 10, 10), 0x000000ffu);  // black again, not the red of before
+  EXPECT_EQ(pixel(10, 10), 0x000000ffu);  // black again, not the red of before
 }
 
 TEST_F(ViewTest, AnIncompleteFramebufferIsLoggedOnceAndTheViewCarriesOn) {
   layer.setSize(0, 0);
-  const std::string log = captured_log([&] { view->layoutSubviews(); });
-  EXPECT_EQ(log, "velmora: failed to make complete framebuffer object 8cd6\n");
+  std::FILE* log = std::tmpfile();
+  platform::setLogStream(log);
+  view->layoutSubviews();
+  platform::setLogStream(nullptr);
+  std::rewind(log);
+  char text[256] = {};
+  EXPECT_GT(std::fread(text, 1, sizeof text - 1, log), 0u);
+  std::fclose(log);
+  EXPECT_STREQ(text, "velmora: failed to make complete framebuffer object 8cd6\n");
   // It presents (black) and keeps drawing without complaint.
   EXPECT_EQ(sink.presented(), 1);
   view->setContext();
@@ -138,8 +115,8 @@ TEST_F(ViewTest, PresentingShowsTheFrameUprightAndOpaqueAndRestoresTheBinding) {
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
   view->blit();
   EXPECT_EQ(bound_framebuffer(), 0);
-  EXPECT_EQ(pixel(sink, 5, 0), 0xff0000ffu);
-  EXPECT_EQ(pixel(sink, 5, 479), 0x0000ffffu);
+  EXPECT_EQ(pixel(5, 0), 0xff0000ffu);
+  EXPECT_EQ(pixel(5, 479), 0x0000ffffu);
 
   GLuint other = 0;
   glGenFramebuffersOES(1, &other);
@@ -159,7 +136,11 @@ TEST_F(ViewTest, TheClockStartsAtZeroWithTheAnimation) {
   EXPECT_DOUBLE_EQ(view->animationTimer()->timeInterval(), 1.0 / 60.0);
 }
 
-TEST_F(ViewTest, ChangingTheIntervalWhileStoppedOnlyStoresIt) {
+TEST_F(ViewTest, StoppingTwiceIsHarmlessAndChangingTheIntervalWhileStoppedOnlyStoresIt) {
+  view->startAnimation();
+  view->stopAnimation();
+  view->stopAnimation();
+  EXPECT_EQ(view->animationTimer(), nullptr);
   set_basetime();
   platform::set_virtual_now_us(platform::virtual_now_us() + 3'000'000);
   view->setAnimationInterval(0.2);
@@ -188,14 +169,6 @@ TEST_F(ViewTest, ChangingTheIntervalWhileAnimatingKeepsDemoTimeRunning) {
   view->setAnimationInterval(1.0 / 60.0);
   EXPECT_NEAR(get_time(), 42.5f, 1e-4);
   EXPECT_EQ(platform::NSRunLoop::mainRunLoop().timerCount(), 1u);
-}
-
-TEST_F(ViewTest, StoppingTwiceIsHarmless) {
-  view->startAnimation();
-  view->stopAnimation();
-  view->stopAnimation();
-  EXPECT_EQ(view->animationTimer(), nullptr);
-  EXPECT_EQ(platform::NSRunLoop::mainRunLoop().timerCount(), 0u);
 }
 
 TEST_F(ViewTest, DestroyingAViewLeavesAnotherCurrentContextCurrent) {

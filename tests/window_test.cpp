@@ -18,6 +18,12 @@ class WindowTest : public ::testing::Test {
     if (!x.available()) GTEST_SKIP() << "Xvfb is not available";
     setenv("DISPLAY", x.display().c_str(), 1);
   }
+  // A window of the phone's screen at `scale` times the picture (0: the default).
+  static platform::WindowOptions scaled(int scale) {
+    platform::WindowOptions options;
+    options.scale = scale;
+    return options;
+  }
   fixture::XvfbServer x;
 };
 
@@ -25,19 +31,12 @@ class WindowTest : public ::testing::Test {
 // column along the right edge.
 std::vector<std::uint8_t> portrait_frame() {
   std::vector<std::uint8_t> px(320 * 480 * 4);
-  for (int y = 0; y < 480; ++y) {
+  for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 320; ++x) {
       std::uint8_t* p = &px[(y * 320 + x) * 4];
+      p[x >= 310 ? 1 : y < 240 ? 0 : 2] = 255;
       p[3] = 255;
-      if (x >= 310) {
-        p[1] = 255;
-      } else if (y < 240) {
-        p[0] = 255;
-      } else {
-        p[2] = 255;
-      }
     }
-  }
   return px;
 }
 
@@ -52,17 +51,13 @@ std::uint32_t window_pixel(int x, int y) {
 }
 
 TEST_F(WindowTest, ShowsTheLandscapeViewAtAWholeMultiple) {
-  platform::WindowOptions options;
-  options.scale = 2;
-  platform::Window window(320, 480, options);
-  int w = 0;
-  int h = 0;
+  platform::Window window(320, 480, scaled(2));
+  int w = 0, h = 0;
   window.size(&w, &h);
   EXPECT_EQ(w, 960);
   EXPECT_EQ(h, 640);
 
-  const auto px = portrait_frame();
-  window.present(platform::Frame{320, 480, px});
+  window.present(platform::Frame{320, 480, portrait_frame()});
   // The portrait's top half lies on the left, its right edge along the top.
   EXPECT_EQ(window_pixel(100, 300), 0xff0000u);
   EXPECT_EQ(window_pixel(860, 300), 0x0000ffu);
@@ -70,51 +65,40 @@ TEST_F(WindowTest, ShowsTheLandscapeViewAtAWholeMultiple) {
 }
 
 TEST_F(WindowTest, PortraitShowsThePhonesScreenAsItStands) {
-  platform::WindowOptions options;
+  platform::WindowOptions options = scaled(1);
   options.orientation = platform::Orientation::Portrait;
-  options.scale = 1;
   platform::Window window(320, 480, options);
-  const auto px = portrait_frame();
-  window.present(platform::Frame{320, 480, px});
+  window.present(platform::Frame{320, 480, portrait_frame()});
   EXPECT_EQ(window_pixel(100, 100), 0xff0000u);
   EXPECT_EQ(window_pixel(100, 400), 0x0000ffu);
   EXPECT_EQ(window_pixel(315, 100), 0x00ff00u);
 }
 
-TEST_F(WindowTest, TheDefaultSizeIsTheLargestMultipleThatFits) {
-  platform::Window window(320, 480, {});
-  EXPECT_EQ(window.scale(), 2);  // 960 x 640 on the 1920 x 1080 test screen
-}
-
-TEST_F(WindowTest, AScaleLargerThanTheDesktopIsReducedToTheLargestThatFits) {
-  platform::WindowOptions options;
-  options.scale = 16;
-  platform::Window window(320, 480, options);
-  EXPECT_EQ(window.scale(), 3);  // 1440 x 960 of the 1920 x 1080 screen
+// On the 1920 x 1080 test screen: 960 x 640 by default, the largest multiple
+// within 80% of it; a scale larger than the desktop is reduced to the
+// largest that fits, 1440 x 960.
+TEST_F(WindowTest, TheDefaultSizeFitsTheDesktopAndALargerScaleIsReduced) {
+  EXPECT_EQ(platform::Window(320, 480, {}).scale(), 2);
+  EXPECT_EQ(platform::Window(320, 480, scaled(16)).scale(), 3);
 }
 
 TEST_F(WindowTest, ResizingKeepsTheAspectWithBlackBars) {
-  platform::WindowOptions options;
-  options.scale = 1;
-  platform::Window window(320, 480, options);
+  platform::Window window(320, 480, scaled(1));
   SDL_SetWindowSize(SDL_GetWindowFromID(1), 960, 320);
   window.pollEvents();
-  const auto px = portrait_frame();
-  window.present(platform::Frame{320, 480, px});
+  window.present(platform::Frame{320, 480, portrait_frame()});
   EXPECT_EQ(window_pixel(100, 160), 0x000000u);  // bar
   EXPECT_EQ(window_pixel(300, 160), 0xff0000u);
   EXPECT_EQ(window_pixel(860, 160), 0x000000u);  // bar
 }
 
 TEST_F(WindowTest, EscLeavesFullScreenFirstThenQuitsAndClosingQuits) {
-  platform::WindowOptions options;
-  options.scale = 1;
-  platform::Window window(320, 480, options);
+  platform::Window window(320, 480, scaled(1));
   int quits = 0;
   window.onCommand = [&](const platform::PlayerCommand& c) { quits += c.kind == platform::PlayerCommand::Quit; };
-  auto press = [&](SDL_Keycode k, Uint16 mod = KMOD_NONE) {
+  auto press = [&](SDL_Keycode k, Uint16 mod = KMOD_NONE, Uint32 type = SDL_KEYDOWN) {
     SDL_Event key{};
-    key.type = SDL_KEYDOWN;
+    key.type = type;
     key.key.keysym.sym = k;
     key.key.keysym.mod = mod;
     SDL_PushEvent(&key);
@@ -131,25 +115,13 @@ TEST_F(WindowTest, EscLeavesFullScreenFirstThenQuitsAndClosingQuits) {
   EXPECT_EQ(quits, 0);
   press(SDLK_ESCAPE);
   press(SDLK_q);
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
-  SDL_PushEvent(&quit);
-  window.pollEvents();
+  press(SDLK_UNKNOWN, KMOD_NONE, SDL_QUIT);
   EXPECT_EQ(quits, 3);
 }
 
 TEST_F(WindowTest, TheOnScreenDisplayIsTheWindowsOwnAndNotThePictures) {
-  platform::WindowOptions options;
-  options.scale = 1;
-  platform::Window window(320, 480, options);
-  window.displayState = [] {
-    platform::DisplayState d;
-    d.time = 95;
-    d.length = 190;
-    d.part = "The creature";
-    d.paused = true;
-    return d;
-  };
+  platform::Window window(320, 480, scaled(1));
+  window.displayState = [] { return platform::DisplayState{95, 190, "The creature", true, false, 100}; };
   const auto px = portrait_frame();
   window.present(platform::Frame{320, 480, px});
   const std::uint32_t before = window_pixel(240, 310);  // near the bottom of the picture
@@ -163,16 +135,12 @@ TEST_F(WindowTest, TheOnScreenDisplayIsTheWindowsOwnAndNotThePictures) {
 }
 
 TEST_F(WindowTest, APictureScaledByAFractionIsSmoothedNotDoubled) {
-  platform::WindowOptions options;
-  options.scale = 1;
-  platform::Window window(320, 480, options);
+  platform::Window window(320, 480, scaled(1));
   SDL_SetWindowSize(SDL_GetWindowFromID(1), 720, 480);  // 1.5 times
   window.pollEvents();
   // Columns of the landscape picture alternating black and white.
   std::vector<std::uint8_t> px(320 * 480 * 4, 255);
-  for (int row = 1; row < 480; row += 2) {
-    for (int col = 0; col < 320; ++col) std::fill_n(&px[(row * 320 + col) * 4], 3, 0);
-  }
+  for (int i = 0; i < 320 * 480; ++i) std::fill_n(&px[i * 4], 3, i / 320 % 2 ? 0 : 255);
   window.present(platform::Frame{320, 480, px});
   int grey = 0;
   for (int col = 100; col < 300; ++col) {
@@ -183,9 +151,7 @@ TEST_F(WindowTest, APictureScaledByAFractionIsSmoothedNotDoubled) {
 }
 
 TEST_F(WindowTest, HidingAndShowingReportActivityOnceEach) {
-  platform::WindowOptions options;
-  options.scale = 1;
-  platform::Window window(320, 480, options);
+  platform::Window window(320, 480, scaled(1));
   window.pollEvents();
   std::vector<bool> activity;
   window.onActivity = [&](bool active) { activity.push_back(active); };

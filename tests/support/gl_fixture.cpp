@@ -6,11 +6,15 @@
 namespace fixture {
 
 void GLTest::SetUp() {
+  create();
+  ASSERT_NE(view, nullptr);
+  view->layoutSubviews();
+}
+
+void GLTest::create() {
   platform::use_virtual_clock(1'000'000'000);
   platform::NSRunLoop::mainRunLoop().reset();
   view = EAGLView::initWithLayer(&layer);
-  ASSERT_NE(view, nullptr);
-  view->layoutSubviews();
 }
 
 void GLTest::TearDown() {

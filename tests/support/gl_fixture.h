@@ -15,8 +15,11 @@ namespace fixture {
 
 class GLTest : public ::testing::Test {
  protected:
+  // The view laid out on its layer, as a test draws into it.
   void SetUp() override;
   void TearDown() override;
+  // Only the virtual clock, a fresh run loop and the view, not yet laid out.
+  void create();
 
   // The captured frame's pixel at (x, y) from the top, as 0xRRGGBBAA.
   std::uint32_t pixel(int x, int y) const;

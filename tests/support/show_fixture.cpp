@@ -21,6 +21,21 @@ void expect_glow_pass_end_state() {
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
 }
 
+Picture glow_level(int level) {
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
+  GLuint fb = 0;
+  glGenFramebuffersOES(1, &fb);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, fb);
+  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, glowTextures[level], 0);
+  const int w = 320 >> level, h = 480 >> level;
+  std::vector<std::uint8_t> px(static_cast<size_t>(w) * h * 4);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
+  glDeleteFramebuffersOES(1, &fb);
+  return Picture(std::move(px), w, h);
+}
+
 Colour Picture::at(int x, int y) const {
   const std::uint8_t* p = &px_[(static_cast<size_t>(y) * width_ + x) * 4];
   return {p[0], p[1], p[2]};
@@ -61,6 +76,8 @@ Picture ShowTest::current() {
   const auto& f = show_->frame();
   return Picture(f.pixels(), f.width(), f.height());
 }
+
+Picture ShowTest::landscape() { return Picture(show_->picture(platform::Orientation::Landscape), 480, 320); }
 
 Picture ShowTest::still(double t) {
   show_->drawStill(t);

@@ -52,6 +52,10 @@ class Picture {
 // the depth test on.
 void expect_glow_pass_end_state();
 
+// A glow level's picture, (320 >> level) x (480 >> level), read back through
+// a framebuffer of its own; the framebuffer binding is left as it was.
+Picture glow_level(int level);
+
 class ShowTest : public ::testing::Test {
  public:
   static void SetUpTestSuite();
@@ -62,6 +66,8 @@ class ShowTest : public ::testing::Test {
   // Only the frame of t, continuing from whatever was drawn last.
   static Picture next(double t);
   static Picture current();
+  // The latest frame as the viewer sees it: the landscape view, 480 x 320.
+  static Picture landscape();
   // What one textured layer adds to the frame a live run presents at t: the
   // frame drawn with it, less the frame drawn with its texture swapped for
   // the black one (negative differences count as nothing).
