@@ -85,7 +85,9 @@ XvfbServer::XvfbServer() {
     dup2(devnull, 1);
     dup2(devnull, 2);
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+    // -noreset: a server that resets when its last client leaves refuses
+    // the next one for a moment, and a test opens one window after another.
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp", "-noreset",
            static_cast<char*>(nullptr));
     _exit(127);
   }
