@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -39,11 +40,12 @@ namespace {
 struct Show {
   Show() {
     platform::use_virtual_clock(0);
-    const auto dir = fixture::make_temp_dir("startup");
     fixture::write_bundle(dir);
     platform::setBundlePath(dir.string());
     avAudioSetEnabled(false);
   }
+  ~Show() { std::filesystem::remove_all(dir); }  // the child ends with _Exit
+  const std::filesystem::path dir = fixture::make_temp_dir("startup");
   platform::CaptureSink sink;
   MainInterface ui{&sink, nullptr};
 };

@@ -23,11 +23,29 @@ const char* const kMeshNames[13] = {"pipe_hi.obj",         "pipe_lo.obj",      "
                                     "murel.obj",           "treetrunk_cube.obj", "treetrunk.obj",
                                     "grass.obj"};
 
+namespace {
+
+// The folders this process made, removed when it ends; a forked child that
+// exits leaves its parent's alone.
+struct TempDirs {
+  pid_t owner = ::getpid();
+  std::vector<std::filesystem::path> dirs;
+  ~TempDirs() {
+    if (::getpid() != owner) return;
+    std::error_code ignored;
+    for (const auto& dir : dirs) std::filesystem::remove_all(dir, ignored);
+  }
+};
+
+}  // namespace
+
 std::filesystem::path make_temp_dir(const std::string& name) {
+  static TempDirs made;
   const auto dir = std::filesystem::temp_directory_path() /
                    ("velmora-" + name + "-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
+  made.dirs.push_back(dir);
   return dir;
 }
 
