@@ -11,26 +11,14 @@ namespace assetgen {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // The icon is designed on a 256-unit square.
 constexpr double kSide = 256;
-
-void add_stop(cairo_pattern_t* p, double at, Rgb c) { cairo_pattern_add_color_stop_rgb(p, at, c.r, c.g, c.b); }
-
-void rounded_square(cairo_t* cr, double from, double to, double radius) {
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, to - radius, from + radius, radius, -kPi / 2, 0);
-  cairo_arc(cr, to - radius, to - radius, radius, 0, kPi / 2);
-  cairo_arc(cr, from + radius, to - radius, radius, kPi / 2, kPi);
-  cairo_arc(cr, from + radius, from + radius, radius, kPi, 3 * kPi / 2);
-  cairo_close_path(cr);
-}
 
 // The whole icon in the 256-unit square: a dark plum tile (the colour of the
 // logo's glow), the logo's "V" with its white rim and pink to magenta fill,
 // and the teal bar that carries the logo's subtitle.
 void draw_icon_units(cairo_t* cr) {
-  rounded_square(cr, 8, 248, 44);
+  rounded_square_path(cr, 8, 248, 44);
   cairo_pattern_t* tile = cairo_pattern_create_radial(128, 100, 10, 128, 128, 180);
   add_stop(tile, 0, {0.34, 0.04, 0.28});
   add_stop(tile, 1, {0.10, 0.0, 0.08});
@@ -45,17 +33,7 @@ void draw_icon_units(cairo_t* cr) {
   cairo_text_extents(cr, "V", &ink);
   cairo_move_to(cr, kSide / 2 - ink.x_bearing - ink.width / 2, baseline);
   cairo_text_path(cr, "V");
-  cairo_set_line_width(cr, 14);
-  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  set_source(cr, kWhite);
-  cairo_stroke_preserve(cr);
-  cairo_pattern_t* fill = cairo_pattern_create_linear(0, baseline + ink.y_bearing, 0, baseline);
-  add_stop(fill, 0, kPink);
-  add_stop(fill, 0.55, kMagenta);
-  add_stop(fill, 1, {0.55, 0.0, 0.42});
-  cairo_set_source(cr, fill);
-  cairo_fill(cr);
-  cairo_pattern_destroy(fill);
+  ink_logo_letters(cr, 14, baseline + ink.y_bearing, baseline);
 
   cairo_rectangle(cr, 52, 198, 152, 22);
   set_source(cr, kTeal);

@@ -23,6 +23,34 @@ Rgb mix(Rgb a, Rgb b, double f) {
 
 void set_source(cairo_t* cr, Rgb c, double alpha) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
 
+void add_stop(cairo_pattern_t* p, double at, Rgb c, double alpha) {
+  cairo_pattern_add_color_stop_rgba(p, at, c.r, c.g, c.b, alpha);
+}
+
+void rounded_square_path(cairo_t* cr, double from, double to, double radius) {
+  constexpr double kPi = 3.14159265358979323846;
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, to - radius, from + radius, radius, -kPi / 2, 0);
+  cairo_arc(cr, to - radius, to - radius, radius, 0, kPi / 2);
+  cairo_arc(cr, from + radius, to - radius, radius, kPi / 2, kPi);
+  cairo_arc(cr, from + radius, from + radius, radius, kPi, 3 * kPi / 2);
+  cairo_close_path(cr);
+}
+
+void ink_logo_letters(cairo_t* cr, double line_width, double top, double baseline) {
+  cairo_set_line_width(cr, line_width);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  set_source(cr, kWhite);
+  cairo_stroke_preserve(cr);
+  cairo_pattern_t* fill = cairo_pattern_create_linear(0, top, 0, baseline);
+  add_stop(fill, 0, kPink);
+  add_stop(fill, 0.55, kMagenta);
+  add_stop(fill, 1, {0.55, 0.0, 0.42});
+  cairo_set_source(cr, fill);
+  cairo_fill(cr);
+  cairo_pattern_destroy(fill);
+}
+
 std::vector<std::uint8_t> encode_png(const Image& image) {
   png_image png;
   std::memset(&png, 0, sizeof png);

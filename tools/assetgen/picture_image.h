@@ -37,6 +37,12 @@ inline constexpr Rgb kWhite{1.0, 1.0, 1.0};
 inline constexpr Rgb kBlack{0.0, 0.0, 0.0};
 Rgb mix(Rgb a, Rgb b, double f);
 void set_source(cairo_t* cr, Rgb c, double alpha = 1.0);
+void add_stop(cairo_pattern_t* p, double at, Rgb c, double alpha = 1.0);
+// A square from (from, from) to (to, to) with corners of `radius`, as a new sub-path.
+void rounded_square_path(cairo_t* cr, double from, double to, double radius);
+// The logo's letters on the current path: a white rim of `line_width` around
+// a pink to magenta fill that runs from `top` down to `baseline`.
+void ink_logo_letters(cairo_t* cr, double line_width, double top, double baseline);
 
 // PNG bytes of an image (RGB or RGBA by has_alpha); deterministic.
 std::vector<std::uint8_t> encode_png(const Image& image);

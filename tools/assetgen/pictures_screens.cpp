@@ -18,10 +18,6 @@ constexpr int kW = kLandscapeWidth, kH = kLandscapeHeight;
 constexpr double kHorizon = 236;
 constexpr double kRigX = 160, kRigCentreY = 165;
 
-void add_stop(cairo_pattern_t* p, double at, Rgb c, double alpha = 1.0) {
-  cairo_pattern_add_color_stop_rgba(p, at, c.r, c.g, c.b, alpha);
-}
-
 // Three sine ribbons like the ones that grow in the opening scene.
 void draw_ribbon(cairo_t* cr, double y0, double amp, double period, double phase, double width, Rgb c,
                  double x_from = -20, double x_to = kW + 20) {
@@ -205,17 +201,7 @@ Image draw_logo(int scale) {
     cairo_fill(c);
   });
   title_path(cr);
-  cairo_set_line_width(cr, 7);
-  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  set_source(cr, kWhite);
-  cairo_stroke_preserve(cr);
-  cairo_pattern_t* fill = cairo_pattern_create_linear(0, baseline - size * 0.75, 0, baseline);
-  add_stop(fill, 0, kPink);
-  add_stop(fill, 0.55, kMagenta);
-  add_stop(fill, 1, {0.55, 0.0, 0.42});
-  cairo_set_source(cr, fill);
-  cairo_fill(cr);
-  cairo_pattern_destroy(fill);
+  ink_logo_letters(cr, 7, baseline - size * 0.75, baseline);
 
   // A teal bar under the title carrying the subtitle.
   set_font(cr, 12, true);

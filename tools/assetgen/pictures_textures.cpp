@@ -21,10 +21,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-void add_stop(cairo_pattern_t* p, double at, Rgb c, double alpha = 1.0) {
-  cairo_pattern_add_color_stop_rgba(p, at, c.r, c.g, c.b, alpha);
-}
-
 std::uint8_t byte(double v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 
 void put(Image& img, int x, int y, Rgb c) {
@@ -348,13 +344,7 @@ Image draw_cube_texture(int scale) {
   set_source(cr, edge);
   cairo_fill(cr);
   // The pink line, light enough not to read as a groove.
-  const double inset = 13 * k, radius = 10 * k, a = inset, b = kSide - inset;
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, b - radius, a + radius, radius, -kPi / 2, 0);
-  cairo_arc(cr, b - radius, b - radius, radius, 0, kPi / 2);
-  cairo_arc(cr, a + radius, b - radius, radius, kPi / 2, kPi);
-  cairo_arc(cr, a + radius, a + radius, radius, kPi, 3 * kPi / 2);
-  cairo_close_path(cr);
+  rounded_square_path(cr, 13 * k, kSide - 13 * k, 10 * k);
   cairo_set_line_width(cr, 3 * k);
   set_source(cr, mix(kPink, kWhite, 0.35));
   cairo_stroke(cr);
