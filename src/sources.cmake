@@ -46,6 +46,7 @@ set(VELMORA_PROCESS_SOURCES platform/files.cpp platform/signals.cpp)
 set(VELMORA_DESKTOP_PLATFORM_SOURCES
   platform/clock_system.cpp
   platform/eagl.cpp
+  platform/fd_avio.cpp
   platform/png.cpp
   platform/sound_file.cpp
   platform/sound_output.cpp

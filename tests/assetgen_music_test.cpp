@@ -32,7 +32,7 @@ struct Track {
 
   Track() {
     std::string error;
-    EXPECT_TRUE(platform::decode_sound_file(kMusic.string(), &sound, &error)) << error;
+    EXPECT_TRUE(platform::decode_sound_file(kMusic.string(), &sound, &error, {})) << error;
     for (std::size_t i = 0; i + 1 < sound.samples.size(); i += 2) {
       left.push_back(sound.samples[i]);
       right.push_back(sound.samples[i + 1]);

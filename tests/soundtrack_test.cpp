@@ -4,6 +4,7 @@
 
 #include <lame/lame.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,11 +15,14 @@
 #include <cstring>
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/sound_file.h"
 #include "platform/sound_output.h"
 #include "support/fixture_bundle.h"
 #include "support/process.h"
@@ -27,26 +31,57 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Eight seconds of MP3: silence for four, then a 440 Hz tone.
-void write_music(const fs::path& path) {
+// `seconds` of a tone at `hz` (0 for silence) from `from` seconds on, as a
+// constant-bit-rate MP3 with the info frame LAME writes for gapless decoding.
+std::string mp3(int rate, int channels, double seconds, double hz = 440, double from = 0) {
   lame_t lame = lame_init();
-  lame_set_in_samplerate(lame, 44100);
-  lame_set_num_channels(lame, 2);
-  lame_set_brate(lame, 128);
-  ASSERT_GE(lame_init_params(lame), 0);
-  std::vector<short> pcm(44100 * 8 * 2);
-  for (size_t i = 4 * 44100; i < 8 * 44100; ++i) {
-    const auto v = static_cast<short>(12000 * std::sin(2 * M_PI * 440 * static_cast<double>(i) / 44100));
+  lame_set_in_samplerate(lame, rate);
+  lame_set_out_samplerate(lame, rate);
+  lame_set_num_channels(lame, channels);
+  lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
+  lame_set_brate(lame, rate < 32000 ? 32 : 128);
+  lame_set_bWriteVbrTag(lame, 1);
+  EXPECT_GE(lame_init_params(lame), 0);
+  const auto frames = static_cast<std::size_t>(seconds * rate);
+  std::vector<short> pcm(frames * 2);
+  for (std::size_t i = static_cast<std::size_t>(from * rate); i < frames && hz > 0; ++i) {
+    const auto v = static_cast<short>(12000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate));
     pcm[2 * i] = v;
     pcm[2 * i + 1] = v;
   }
-  std::vector<unsigned char> mp3(pcm.size() + 7200 * 2);
-  int n = lame_encode_buffer_interleaved(lame, pcm.data(), static_cast<int>(pcm.size() / 2), mp3.data(),
-                                         static_cast<int>(mp3.size()));
-  ASSERT_GE(n, 0);
-  n += lame_encode_flush(lame, mp3.data() + n, static_cast<int>(mp3.size()) - n);
+  std::vector<unsigned char> out(frames * 2 + 7200 * 2);
+  int n = lame_encode_buffer_interleaved(lame, pcm.data(), static_cast<int>(frames), out.data(),
+                                         static_cast<int>(out.size()));
+  EXPECT_GE(n, 0);
+  n += lame_encode_flush(lame, out.data() + n, static_cast<int>(out.size()) - n);
+  // The info frame, written last, goes in place of the blank first frame.
+  std::vector<unsigned char> tag(2880);
+  const std::size_t t = lame_get_lametag_frame(lame, tag.data(), tag.size());
+  std::copy_n(tag.begin(), std::min<std::size_t>(t, static_cast<std::size_t>(n)), out.begin());
   lame_close(lame);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(mp3.data()), n);
+  return std::string(out.begin(), out.begin() + n);
+}
+
+// Eight seconds of MP3: silence for four, then a 440 Hz tone.
+void write_music(const fs::path& path) { fixture::write_text(path, mp3(44100, 2, 8, 440, 4)); }
+
+// A WAV file's header claiming `rate` and `channels`, then `bytes` of zeros.
+std::string wav(std::uint32_t rate, std::uint16_t channels, std::uint32_t bytes) {
+  std::string w = "RIFF....WAVEfmt ";
+  auto put = [&w](std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) w.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+  };
+  put(16, 4);
+  put(1, 2);  // integer samples
+  put(channels, 2);
+  put(rate, 4);
+  put(rate * channels * 2, 4);
+  put(channels * 2u, 2);
+  put(16, 2);
+  w += "data";
+  put(bytes, 4);
+  w.append(bytes, '\0');
+  return w;
 }
 
 const fs::path& plain_bundle() {
@@ -109,6 +144,16 @@ TEST(Soundtrack, WithoutMusicTheShowIsSilentQuietAndEndsNormally) {
   EXPECT_EQ(h.run.status, 0);
   EXPECT_EQ(h.run.err, "");
   EXPECT_EQ(rms(h.samples), 0);
+  // Music that is there but cannot be read: silence too, and one line why.
+  const auto dir = fixture::make_temp_dir("sound-junk");
+  fixture::write_bundle(dir);
+  fixture::write_text(dir / "music.mp3", std::string(4096, 'Z'));
+  const Heard junk = play(dir, "189", 20);
+  EXPECT_EQ(junk.run.status, 0);
+  EXPECT_EQ(std::count(junk.run.err.begin(), junk.run.err.end(), '\n'), 1) << junk.run.err;
+  EXPECT_NE(junk.run.err.find((dir / "music.mp3").string() + ": "), std::string::npos) << junk.run.err;
+  EXPECT_EQ(rms(junk.samples), 0);
+  fs::remove_all(dir);
 }
 
 TEST(Soundtrack, AnAudioDeviceThatCannotOpenGivesOneWarning) {
@@ -168,6 +213,87 @@ TEST(SoundOutput, FollowsItsTimelineThroughAJumpAndHoldsWhilePaused) {
   EXPECT_NEAR(moment(jumped_at - 1), jump_clock - start, slack);
   EXPECT_NEAR(moment(paused - 1), pause_clock - start + 10, slack);
   fs::remove(out);
+}
+
+// The soundtrack reader against files that lie, change shape part-way, or
+// are not what their name says: each decodes to a bounded length at the
+// right speed, or not at all, and nothing inside opens anything else.
+TEST(SoundFile, HostileSoundtracksDecodeBoundedOrNotAtAll) {
+  const fs::path d = fixture::make_temp_dir("sound-file");
+  auto decode = [&](const std::string& name, const std::string& bytes, platform::SoundFileLimits limits = {}) {
+    fixture::write_text(d / name, bytes);
+    platform::Sound sound;
+    std::string why;
+    const bool ok = platform::decode_sound_file((d / name).string(), &sound, &why, limits);
+    return std::make_tuple(ok, sound, why);
+  };
+
+  // An info frame that claims four billion frames reserves nothing.
+  std::string lying = mp3(44100, 2, 1);
+  const auto info = lying.find("Info");
+  ASSERT_NE(info, std::string::npos);
+  lying.replace(info + 8, 4, "\xff\xff\xff\xf0");
+  auto [ok, sound, why] = decode("lying.mp3", lying);
+  ASSERT_TRUE(ok) << why;
+  EXPECT_NEAR(sound.seconds(), 1.0, 0.05);
+
+  // Two files cut together: stereo then mono, then a rate that halves. The
+  // second part plays at its own speed, resampled to the first's rate.
+  std::tie(ok, sound, why) = decode("cut.mp3", mp3(44100, 2, 1) + mp3(44100, 1, 1) + mp3(22050, 2, 1));
+  ASSERT_TRUE(ok) << why;
+  EXPECT_EQ(sound.rate, 44100);
+  EXPECT_NEAR(sound.seconds(), 3.0, 0.2);  // each part adds its encoder delay and padding
+
+  // No more is decoded than asked for, whatever the file holds.
+  std::tie(ok, sound, why) = decode("long.mp3", mp3(44100, 2, 3), {.maxSeconds = 1.5});
+  ASSERT_TRUE(ok) << why;
+  EXPECT_EQ(sound.frames(), 66150u);
+
+  // Rates out of bounds are refused; high ones are kept at 48 kHz.
+  std::tie(ok, sound, why) = decode("fast.wav", wav(2'000'000'000, 2, 4000), {.container = "wav"});
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(why, "its sample rate is outside 8 to 192 kHz");
+  std::tie(ok, sound, why) = decode("slow.wav", wav(10, 1, 4000), {.container = "wav"});
+  EXPECT_FALSE(ok);
+  std::tie(ok, sound, why) = decode("high.wav", wav(192000, 1, 192000 * 2), {.container = "wav"});
+  ASSERT_TRUE(ok) << why;
+  EXPECT_EQ(sound.rate, 48000);
+  EXPECT_NEAR(sound.seconds(), 1.0, 0.01);
+  std::tie(ok, sound, why) = decode("low.mp3", mp3(8000, 1, 1));
+  ASSERT_TRUE(ok) << why;
+  EXPECT_EQ(sound.rate, 8000);
+
+  // A playlist opens nothing it names, even read as a playlist: here a FIFO
+  // nobody writes, which would hold the reader for ever (the test writes to
+  // it after a while, to get its own thread back).
+  // Entries are read relative to the current folder.
+  ASSERT_EQ(mkfifo((d / "fifo").c_str(), 0600), 0);
+  const fs::path was = fs::current_path();
+  fs::current_path(d);
+  const std::string playlist = "ffconcat version 1.0\nfile fifo\n";
+  for (const char* container : {"mp3", "concat"}) {
+    auto read = std::async(std::launch::async, [&] { return std::get<0>(decode("list.mp3", playlist, {.container = container})); });
+    const bool ended = read.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!ended) std::ofstream(d / "fifo") << "let go";
+    EXPECT_TRUE(ended) << container << ": the playlist's entry was opened";
+    EXPECT_FALSE(read.get()) << container;
+  }
+  fs::current_path(was);
+  // Nor does a stream description open the network.
+  std::tie(ok, sound, why) =
+      decode("stream.sdp", "v=0\no=- 0 0 IN IP4 127.0.0.1\ns=-\nc=IN IP4 127.0.0.1\nt=0 0\nm=audio 5004 RTP/AVP 14\n",
+             {.container = "sdp"});
+  EXPECT_FALSE(ok);
+
+  // Not sound at all, or a cut-off file: a reason, or what little there is.
+  for (const std::string& bytes : {std::string(), std::string(4096, '\x5a'), wav(44100, 2, 400)}) {
+    std::tie(ok, sound, why) = decode("junk.mp3", bytes);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(why.empty());
+  }
+  std::tie(ok, sound, why) = decode("cut-off.mp3", mp3(44100, 2, 1).substr(0, 700));
+  EXPECT_LT(sound.seconds(), 0.1);
+  fs::remove_all(d);
 }
 
 TEST(LoadLog, TheManifestInItsOrder) {

@@ -3,39 +3,27 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/opt.h>
+#include <libavutil/channel_layout.h>
 #include <libswresample/swresample.h>
 }
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
+#include <algorithm>
+#include <cstdint>
+#include <new>
 
+#include "platform/fd_avio.h"
 #include "platform/files.h"
+#include "platform/signals.h"
 
 namespace platform {
 namespace {
 
 constexpr int kChannels = 2;
-constexpr int kIoBuffer = 64 * 1024;
-
-// libavformat reads the file through the descriptor we opened (a regular
-// file, checked), never by its name.
-int read_fd(void* opaque, std::uint8_t* buffer, int size) {
-  const ssize_t n = ::read(*static_cast<int*>(opaque), buffer, static_cast<std::size_t>(size));
-  if (n < 0) return AVERROR(errno);
-  return n == 0 ? AVERROR_EOF : static_cast<int>(n);
-}
-
-std::int64_t seek_fd(void* opaque, std::int64_t offset, int whence) {
-  const int fd = *static_cast<int*>(opaque);
-  if (whence == AVSEEK_SIZE) {
-    struct stat st {};
-    return fstat(fd, &st) == 0 ? st.st_size : -1;
-  }
-  return lseek(fd, offset, whence & ~AVSEEK_FORCE);
-}
+// A soundtrack of a few minutes is a few megabytes; a larger file is not
+// read through in search of one.
+constexpr off_t kMaxFileBytes = off_t{256} << 20;
 
 std::string av_message(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -51,89 +39,139 @@ struct Decoding {
   SwrContext* resampler = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
+  // What the resampler is set up for: the frames' own rate, format and layout.
+  int inRate = 0;
+  int inFormat = -1;
+  AVChannelLayout inLayout{};
+  double maxSeconds = 0;
+  std::size_t maxFrames = 0;  // once the rate is known
 
   ~Decoding() {
     av_frame_free(&frame);
     av_packet_free(&packet);
     swr_free(&resampler);
+    av_channel_layout_uninit(&inLayout);
     avcodec_free_context(&codec);
     avformat_close_input(&format);
-    if (io) av_freep(&io->buffer);
-    avio_context_free(&io);
+    free_fd_avio(&io);
     if (fd >= 0) ::close(fd);
   }
 };
 
-// Appends a decoded frame, converted to interleaved stereo floats.
-bool append(Decoding& d, Sound* sound) {
-  const int out_frames = swr_get_out_samples(d.resampler, d.frame->nb_samples);
+// Appends what the resampler gives for `count` input frames at `input` (null
+// to drain it), up to the length allowed.
+int convert(Decoding& d, Sound* sound, const std::uint8_t** input, int count) {
+  const int room = swr_get_out_samples(d.resampler, count);
+  if (room < 0) return room;
+  if (room == 0) return 0;
   const std::size_t before = sound->samples.size();
-  sound->samples.resize(before + static_cast<std::size_t>(out_frames) * kChannels);
+  sound->samples.resize(before + static_cast<std::size_t>(room) * kChannels);
   auto* out = reinterpret_cast<std::uint8_t*>(sound->samples.data() + before);
-  const int got = swr_convert(d.resampler, &out, out_frames, const_cast<const std::uint8_t**>(d.frame->extended_data),
-                              d.frame->nb_samples);
-  if (got < 0) return false;
-  sound->samples.resize(before + static_cast<std::size_t>(got) * kChannels);
-  return true;
+  const int got = swr_convert(d.resampler, &out, room, input, count);
+  sound->samples.resize(before + static_cast<std::size_t>(std::max(got, 0)) * kChannels);
+  if (sound->frames() > d.maxFrames) sound->samples.resize(d.maxFrames * kChannels);
+  return got < 0 ? got : 0;
 }
 
-}  // namespace
+// Sets the resampler up for the frame's own rate, format and layout (a file
+// may change them part-way), draining what it holds of the frames before.
+int follow(Decoding& d, Sound* sound) {
+  AVFrame& f = *d.frame;
+  if (d.resampler && f.sample_rate == d.inRate && f.format == d.inFormat &&
+      av_channel_layout_compare(&f.ch_layout, &d.inLayout) == 0) {
+    return 0;
+  }
+  if (f.sample_rate < kMinSoundRate || f.sample_rate > kMaxSoundRate) return AVERROR(ERANGE);
+  if (f.ch_layout.nb_channels < 1 || f.ch_layout.nb_channels > kMaxSoundChannels) return AVERROR(EDOM);
+  if (d.resampler) {
+    if (int r = convert(d, sound, nullptr, 0); r < 0) return r;
+    swr_free(&d.resampler);
+  } else {
+    sound->rate = std::min(f.sample_rate, kMaxKeptRate);
+    sound->channels = kChannels;
+    d.maxFrames = static_cast<std::size_t>(d.maxSeconds * sound->rate);
+  }
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+  if (int r = swr_alloc_set_opts2(&d.resampler, &stereo, AV_SAMPLE_FMT_FLT, sound->rate, &f.ch_layout,
+                                  static_cast<AVSampleFormat>(f.format), f.sample_rate, 0, nullptr);
+      r < 0) {
+    return r;
+  }
+  if (int r = swr_init(d.resampler); r < 0) return r;
+  d.inRate = f.sample_rate;
+  d.inFormat = f.format;
+  av_channel_layout_uninit(&d.inLayout);
+  return av_channel_layout_copy(&d.inLayout, &f.ch_layout);
+}
 
-bool decode_sound_file(const std::string& path, Sound* sound, std::string* error) {
+std::string reason(int code) {
+  if (code == AVERROR(ERANGE)) {
+    return "its sample rate is outside " + std::to_string(kMinSoundRate / 1000) + " to " +
+           std::to_string(kMaxSoundRate / 1000) + " kHz";
+  }
+  if (code == AVERROR(EDOM)) return "it has more than " + std::to_string(kMaxSoundChannels) + " channels";
+  if (code == AVERROR(ENOMEM)) return "out of memory";
+  return av_message(code);
+}
+
+bool decode(const std::string& path, Sound* sound, std::string* error, const SoundFileLimits& limits) {
   av_log_set_level(AV_LOG_QUIET);  // failures are reported in our own words
   Decoding d;
   std::string why;
-  auto fail = [&](const std::string& reason) {
-    if (error) *error = reason;
+  auto fail = [&](const std::string& text) {
+    if (error) *error = text;
+    sound->samples.clear();
     return false;
   };
   d.fd = open_regular_file(path, &why);
   if (d.fd < 0) return fail(why);
+  if (const off_t size = ::lseek(d.fd, 0, SEEK_END); size > kMaxFileBytes) {
+    return fail("larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB");
+  }
+  const AVInputFormat* container = av_find_input_format(limits.container);
+  if (!container) return fail(std::string("this system's FFmpeg cannot read ") + limits.container);
 
-  auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBuffer));
-  d.io = avio_alloc_context(buffer, kIoBuffer, 0, &d.fd, read_fd, nullptr, seek_fd);
+  d.io = fd_reader(d.fd);
   d.format = avformat_alloc_context();
   if (!d.io || !d.format) return fail("out of memory");
   d.format->pb = d.io;
-  if (const int r = avformat_open_input(&d.format, nullptr, nullptr, nullptr); r < 0) {
+  d.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  close_doors(d.format);
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "format_whitelist", container->name, 0);
+  av_dict_set(&options, "protocol_whitelist", "none", 0);
+  const int opened = avformat_open_input(&d.format, nullptr, container, &options);
+  av_dict_free(&options);
+  if (opened < 0) {
     d.format = nullptr;  // freed by the failed open
-    return fail(av_message(r));
+    return fail("not " + std::string(limits.container) + " sound (" + av_message(opened) + ")");
   }
-  if (const int r = avformat_find_stream_info(d.format, nullptr); r < 0) return fail(av_message(r));
+  if (const int r = avformat_find_stream_info(d.format, nullptr); r < 0) return fail(reason(r));
   const AVCodec* decoder = nullptr;
   const int stream = av_find_best_stream(d.format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-  if (stream < 0 || !decoder) return fail("no audio in it");
+  if (stream < 0 || !decoder) return fail("no sound in it");
   d.codec = avcodec_alloc_context3(decoder);
   if (!d.codec) return fail("out of memory");
   avcodec_parameters_to_context(d.codec, d.format->streams[stream]->codecpar);
-  if (const int r = avcodec_open2(d.codec, decoder, nullptr); r < 0) return fail(av_message(r));
+  if (const int r = avcodec_open2(d.codec, decoder, nullptr); r < 0) return fail(reason(r));
 
-  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-  if (swr_alloc_set_opts2(&d.resampler, &stereo, AV_SAMPLE_FMT_FLT, d.codec->sample_rate, &d.codec->ch_layout,
-                          d.codec->sample_fmt, d.codec->sample_rate, 0, nullptr) < 0 ||
-      swr_init(d.resampler) < 0) {
-    return fail("cannot convert its samples");
-  }
-  sound->rate = d.codec->sample_rate;
-  sound->channels = kChannels;
+  sound->rate = 0;
+  sound->channels = 0;
   sound->samples.clear();
-  if (d.format->duration > 0) {
-    sound->samples.reserve(static_cast<std::size_t>(d.format->duration * sound->rate / AV_TIME_BASE + sound->rate) *
-                           kChannels);
-  }
-
+  d.maxSeconds = std::max(limits.maxSeconds, 0.0);
   d.packet = av_packet_alloc();
   d.frame = av_frame_alloc();
   if (!d.packet || !d.frame) return fail("out of memory");
   bool draining = false;
-  while (true) {
+  while (sound->rate == 0 || sound->frames() < d.maxFrames) {
+    if (stop_signal() != 0) return fail(stop_description());
     if (!draining) {
       const int r = av_read_frame(d.format, d.packet);
       if (r == AVERROR_EOF) {
         draining = true;
         avcodec_send_packet(d.codec, nullptr);
       } else if (r < 0) {
-        return fail(av_message(r));
+        return fail(reason(r));
       } else {
         if (d.packet->stream_index == stream) avcodec_send_packet(d.codec, d.packet);  // a bad packet is skipped
         av_packet_unref(d.packet);
@@ -141,13 +179,33 @@ bool decode_sound_file(const std::string& path, Sound* sound, std::string* error
     }
     int r;
     while ((r = avcodec_receive_frame(d.codec, d.frame)) == 0) {
-      if (!append(d, sound)) return fail("cannot convert its samples");
+      if (int c = follow(d, sound); c < 0) return fail(reason(c));
+      if (int c = convert(d, sound, const_cast<const std::uint8_t**>(d.frame->extended_data), d.frame->nb_samples);
+          c < 0) {
+        return fail(reason(c));
+      }
       av_frame_unref(d.frame);
     }
-    if (r == AVERROR_EOF) break;
+    if (r == AVERROR_EOF || (draining && r < 0)) break;
   }
-  if (sound->samples.empty()) return fail("no audio in it");
+  if (d.resampler && sound->frames() < d.maxFrames) {
+    if (int c = convert(d, sound, nullptr, 0); c < 0) return fail(reason(c));
+  }
+  if (sound->samples.empty()) return fail("no sound in it");
+  sound->samples.shrink_to_fit();
   return true;
+}
+
+}  // namespace
+
+bool decode_sound_file(const std::string& path, Sound* sound, std::string* error, const SoundFileLimits& limits) {
+  try {
+    return decode(path, sound, error, limits);
+  } catch (const std::bad_alloc&) {
+    sound->samples = {};
+    if (error) *error = "out of memory";
+    return false;
+  }
 }
 
 }  // namespace platform

@@ -3,6 +3,12 @@
 // soundtrack for the player and for video captures alike, so both hear the
 // same samples. The encoder delay and padding the file declares are honoured:
 // sample 0 is the first sample of the music as it was encoded.
+//
+// The file is hostile input. It is read through a descriptor we opened (a
+// regular file, checked), as the one container named and nothing else:
+// nothing inside it can make FFmpeg open another file, a protocol or a
+// device. What it decodes to is bounded by the caller's length, whatever its
+// headers claim, and a change of rate or channels part-way is followed.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -18,9 +24,26 @@ struct Sound {
   double seconds() const { return rate > 0 ? static_cast<double>(frames()) / rate : 0; }
 };
 
-// Decodes the regular file at `path` to stereo floats at its own rate. False
-// with a one-line reason in *error when it is missing, not a regular file, or
-// holds no decodable audio.
-bool decode_sound_file(const std::string& path, Sound* sound, std::string* error);
+struct SoundFileLimits {
+  // libavformat's demuxer for the file, by name: the file is opened as that
+  // and nothing else, never probed.
+  const char* container = "mp3";
+  // Sound past this length is not decoded.
+  double maxSeconds = 600;
+};
+
+// Sample rates a file may have, and the most channels it may mix down.
+inline constexpr int kMinSoundRate = 8000;
+inline constexpr int kMaxSoundRate = 192000;
+inline constexpr int kMaxSoundChannels = 8;
+// Sound is kept at its own rate up to this, and brought down to it above.
+inline constexpr int kMaxKeptRate = 48000;
+
+// Decodes the regular file at `path` to stereo floats at its own rate (at
+// most kMaxKeptRate; a later change of rate is resampled to the first). False
+// with a one-line reason in *error when it is missing, not a regular file,
+// not of the container named, holds no decodable audio, has a sample rate or
+// channel count out of bounds, or memory runs out.
+bool decode_sound_file(const std::string& path, Sound* sound, std::string* error, const SoundFileLimits& limits);
 
 }  // namespace platform

@@ -13,7 +13,13 @@ namespace platform {
 namespace {
 
 constexpr int kChannels = 2;
-constexpr int kBufferFrames = 1024;  // 23 ms at 44.1 kHz
+// Buffers of at most 25 ms (1024 frames at 44.1 kHz): the device's thread
+// then never sleeps long, and closing it never waits long, whatever the rate.
+int buffer_frames(int rate) {
+  int frames = 64;
+  while (frames * 2 <= rate / 40 && frames < 1024) frames *= 2;
+  return frames;
+}
 constexpr double kDeadBand = 0.002;    // seconds of drift left alone: the callbacks' own jitter
 constexpr double kMaxSpeedChange = 0.004;
 
@@ -56,7 +62,7 @@ bool SoundOutput::open(const Sound* sound, std::function<double(double)> timelin
   want.freq = sound->rate;
   want.format = AUDIO_F32SYS;
   want.channels = kChannels;
-  want.samples = kBufferFrames;
+  want.samples = static_cast<Uint16>(buffer_frames(sound->rate));
   want.callback = fill;
   want.userdata = this;
   SDL_AudioSpec got{};

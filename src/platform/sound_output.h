@@ -36,7 +36,10 @@ class SoundOutput {
   void setPaused(bool paused);
   // 0 to 1.
   void setVolume(float volume) { volume_ = volume; }
-
+  // How long after it is handed over a buffer is heard. open() sets it from
+  // the device (one buffer on a real device, none for the disk and dummy
+  // drivers, which take it at once); tests state one. Set before start().
+  void setLatency(double seconds) { latency_ = seconds; }
 
  private:
   static void fill(void* self, unsigned char* stream, int bytes);

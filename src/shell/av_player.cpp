@@ -1,6 +1,7 @@
 #include "shell/av_player.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -10,19 +11,26 @@
 #include "platform/sound_file.h"
 #include "platform/sound_output.h"
 #include "shell/eagl_view.h"
+#include "shell/schedule.h"
 
 namespace {
 
 bool gEnabled = true;
 platform::Sound gMusic;
 bool gDecoded = false;
+std::string gMusicPath;
+std::string gWhyNot;  // why there is no soundtrack
 std::thread gPrefetch;
 // The player: created by avAudioInit, closed at exit (the show ends with a
 // plain exit from inside a frame; nothing may play into a process being
 // torn down).
 std::unique_ptr<platform::SoundOutput> gAVPlayer;
 
-void decode() { gDecoded = platform::decode_sound_file(platform::bundlePath() + "/music.mp3", &gMusic, nullptr); }
+// The music, decoded once; never more of it than the show plays.
+void decode() {
+  gMusicPath = platform::bundlePath() + "/music.mp3";
+  gDecoded = platform::decode_sound_file(gMusicPath, &gMusic, &gWhyNot, {.maxSeconds = kShowEnd + 5});
+}
 
 void close_player() {
   if (gPrefetch.joinable()) gPrefetch.join();
@@ -53,7 +61,15 @@ void avAudioInit() {
   } else {
     decode();
   }
-  if (!gDecoded) return;  // no soundtrack: the show plays in silence, unannounced
+  if (!gDecoded) {
+    // No soundtrack: the show plays in silence. A bundle may come without
+    // one; a soundtrack that is there but cannot be played is worth a line.
+    std::error_code absent;
+    if (std::filesystem::exists(gMusicPath, absent)) {
+      platform::NSLog("%s: %s; the show plays without music", gMusicPath.c_str(), gWhyNot.c_str());
+    }
+    return;
+  }
   auto player = std::make_unique<platform::SoundOutput>();
   std::string why;
   if (!player->open(&gMusic, demo_time_at, &why)) {
