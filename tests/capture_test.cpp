@@ -3,6 +3,7 @@
 // sound lines up with them, and how it fails.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -50,8 +51,8 @@ TEST(Capture, TwoSecondsAreTwoSecondsOfFramesAndSound) {
     EXPECT_EQ(video.height, 320);
     EXPECT_EQ(video.audioStreams, 1);
     platform::Sound sound;
-    ASSERT_TRUE(platform::decode_sound_file(out, &sound, nullptr));
     const bool webm = std::string(name).ends_with(".webm");
+    ASSERT_TRUE(platform::decode_sound_file(out, &sound, nullptr, {.container = webm ? "webm" : "mp4"}));
     EXPECT_EQ(sound.rate, webm ? 48000 : 44100);
     // Decoders hand out whole codec frames; the track is the span's length.
     EXPECT_NEAR(sound.seconds(), 2.0, 0.025);
@@ -107,7 +108,7 @@ TEST(Capture, TheSoundOfAMomentPlaysWhileItsFrameIsShown) {
   const std::string out = (dir() / "click.mp4").string();
   ASSERT_EQ(velmora({"capture", "--out", out, "--from", "2.5", "--to", "4", "--assets", bundle.string()}).status, 0);
   platform::Sound sound;
-  ASSERT_TRUE(platform::decode_sound_file(out, &sound, nullptr));
+  ASSERT_TRUE(platform::decode_sound_file(out, &sound, nullptr, {.container = "mp4"}));
   std::size_t loudest = 0;
   for (std::size_t i = 0; i < sound.frames(); ++i) {
     if (std::abs(sound.samples[i * 2]) > std::abs(sound.samples[loudest * 2])) loudest = i;
@@ -153,7 +154,42 @@ TEST(Capture, InterruptedUnwritableAndMisnamedCapturesLeaveNothing) {
   r = velmora({"capture", "--out", (d / "x.avi").string()});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find(".mp4, .mov, .mkv or .webm"), std::string::npos) << r.err;
+  // Any signal that ends a process by default is a stop like Ctrl+C.
+  r = velmora({"capture", "--out", (d / "usr1.mkv").string()}, {SIGUSR1, 2.0});
+  EXPECT_EQ(r.status, 128 + SIGUSR1) << r.err;
+  // A FIFO nobody reads is waited for, saying so, until Ctrl+C.
+  ASSERT_EQ(mkfifo((d / "fifo.mkv").c_str(), 0600), 0);
+  r = velmora({"capture", "--out", (d / "fifo.mkv").string()}, {SIGINT, 2.0});
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_NE(r.err.find("fifo.mkv: waiting for a reader"), std::string::npos) << r.err;
+  fs::remove(d / "fifo.mkv");
   EXPECT_TRUE(fs::is_empty(d));
+}
+
+// A name is a path, whatever it holds: FFmpeg never reads one as a protocol.
+// And a soundtrack at a rate the encoder does not take is resampled for it.
+TEST(Capture, AnyNameIsAPathAndAnySoundtrackCaptures) {
+  const fs::path d = fixture::make_temp_dir("capture-names");
+  fixture::write_bundle(d / "bundle");
+  std::vector<float> tone(22050);
+  for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = 0.5f * std::sin(static_cast<float>(i) * 0.1f);
+  const auto mp3 = assetgen::music::encode_mp3(tone, tone, 22050, 64);
+  fixture::write_text(d / "bundle" / "music.mp3", std::string(mp3.begin(), mp3.end()));
+  fs::create_directory(d / "file:");
+  const auto r = fixture::run_shell("cd " + d.string() + " && " + VELMORA_BINARY +
+                                    " capture --from 0 --to 0.5 --assets bundle --out file:/x.mp4 &&"
+                                    " exec " + VELMORA_BINARY +
+                                    " capture --from 0 --to 0.5 --no-audio --assets bundle --out pipe:y.mkv");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  platform::Sound sound;
+  ASSERT_TRUE(platform::decode_sound_file((d / "file:" / "x.mp4").string(), &sound, nullptr, {.container = "mp4"}));
+  EXPECT_EQ(sound.rate, 48000);
+  EXPECT_NEAR(sound.seconds(), 0.5, 0.025);
+  fixture::Video video;
+  EXPECT_TRUE(fixture::read_video((d / "pipe:y.mkv").string(), &video));
+  EXPECT_EQ(video.frames.size(), 30u);
+  fs::remove_all(d);
 }
 
 }  // namespace

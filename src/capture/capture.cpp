@@ -15,6 +15,7 @@
 #include "platform/signals.h"
 #include "platform/sound_file.h"
 #include "shell/offline_show.h"
+#include "shell/schedule.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ int capture_video(const CaptureOptions& o) {
   if (o.audio) {
     std::string why;
     const std::string music = platform::bundlePath() + "/music.mp3";
-    with_sound = platform::decode_sound_file(music, &sound, &why);
+    with_sound = platform::decode_sound_file(music, &sound, &why, {.maxSeconds = kShowEnd + 5});
     if (!with_sound) std::fprintf(stderr, "velmora: %s: %s; the video has no sound\n", music.c_str(), why.c_str());
   }
 
@@ -100,7 +101,11 @@ int capture_video(const CaptureOptions& o) {
     settings.soundFirstFrame = static_cast<std::size_t>(std::llround(o.from * sound.rate));
   }
   VideoEncoder encoder;
-  if (!encoder.open(o.out, settings)) return report_failure(encoder.error());
+  if (!encoder.open(o.out, settings)) {
+    // A FIFO with no reader is waited for until a stop signal ends the wait.
+    if (platform::stop_signal() != 0) return report_stop();
+    return report_failure(encoder.error());
+  }
 
   VideoSink sink(encoder, orientation, w, h);
   show.prepareFor(o.from, o.fps);

@@ -17,6 +17,8 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "platform/fd_avio.h"
+
 namespace {
 
 constexpr VideoContainer kContainers[] = {
@@ -71,6 +73,7 @@ struct VideoEncoder::Impl {
   std::int64_t soundPts = 0;      // encoded audio, in the encoder's samples
   std::vector<float> silence;     // for time past the soundtrack's end
   std::int64_t size = 0;
+  int fd = -1;  // the output's descriptor, the file's own
 
   ~Impl() {
     av_packet_free(&packet);
@@ -82,7 +85,7 @@ struct VideoEncoder::Impl {
     avcodec_free_context(&audio);
     avcodec_free_context(&video);
     if (format) {
-      if (format->pb) avio_closep(&format->pb);
+      platform::free_fd_avio(&format->pb);
       avformat_free_context(format);
     }
   }
@@ -252,7 +255,9 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
     if (!m.audioStream || !m.audio) return fail("out of memory");
     AVCodecContext* a = m.audio;
     const bool opus = std::strcmp(container->audio, "libopus") == 0;
-    a->sample_rate = opus ? 48000 : settings.sound->rate;
+    // Every soundtrack captures: Opus takes 48 kHz only, and AAC is given
+    // one of the two rates every player takes.
+    a->sample_rate = !opus && settings.sound->rate == 44100 ? 44100 : 48000;
     a->sample_fmt = audio_codec->sample_fmts ? audio_codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
     if (opus && audio_codec->sample_fmts) {
       for (const AVSampleFormat* f = audio_codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
@@ -284,13 +289,18 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
     m.silence.assign(4096 * static_cast<std::size_t>(settings.sound->channels), 0.0f);
   }
 
-  // libavformat writes the file by name: the temporary one beside the target.
-  if (int r = avio_open(&m.format->pb, out_.writtenPath().c_str(), AVIO_FLAG_WRITE); r < 0) return fail(r);
+  // libavformat writes through the descriptor we opened and never sees a
+  // name: the fast start's second pass reads the file back through it too.
+  m.fd = out_.fd();
+  m.format->pb = platform::fd_writer(m.fd);
+  if (!m.format->pb) return fail("out of memory");
+  m.format->url = av_strdup("velmora-output");
+  platform::close_doors(m.format, &m.fd);
   AVDictionary* options = nullptr;
-  if (std::strcmp(container->muxer, "mp4") == 0 || std::strcmp(container->muxer, "mov") == 0) {
+  if ((std::strcmp(container->muxer, "mp4") == 0 || std::strcmp(container->muxer, "mov") == 0) &&
+      m.format->pb->seekable) {
     av_dict_set(&options, "movflags", "+faststart", 0);  // playable while it downloads
   }
-  m.format->url = av_strdup(out_.writtenPath().c_str());  // the fast start's second pass reopens it
   const int r = avformat_write_header(m.format, &options);
   av_dict_free(&options);
   if (r < 0) return fail(r);
@@ -327,8 +337,10 @@ bool VideoEncoder::finish() {
     if (int r = m.encode(m.audio, m.audioStream, nullptr); r < 0) return fail(r);
   }
   if (int r = av_write_trailer(m.format); r < 0) return fail(r);
+  avio_flush(m.format->pb);
+  if (m.format->pb->error < 0) return fail(m.format->pb->error);
   m.size = avio_size(m.format->pb);
-  if (int r = avio_closep(&m.format->pb); r < 0) return fail(r);
+  platform::free_fd_avio(&m.format->pb);
   if (!out_.commit()) {
     error_ = out_.error();
     impl_.reset();

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,6 +45,20 @@ bool follow_links(std::string path, std::string* out) {
   }
   errno = ELOOP;
   return false;
+}
+
+// ".NAME.XXXXXX.part" beside the target, the name shortened where the
+// target's own name or path is as long as the system allows: any target that
+// can be written can be written whole.
+std::string temporary_name(const std::string& folder, std::string base) {
+  constexpr std::size_t kAdded = sizeof(".XXXXXX.part") - 1 + 1;  // and the leading dot
+  const long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t fits_name = name_max > 0 ? static_cast<std::size_t>(name_max) : NAME_MAX;
+  const std::size_t used = folder.size() + 1;  // the folder and its slash
+  const std::size_t fits_path = used < PATH_MAX - 1 ? PATH_MAX - 1 - used : 0;
+  const std::size_t room = std::min(fits_name, fits_path);
+  base.resize(std::min(base.size(), room > kAdded ? room - kAdded : 0));
+  return folder + "/." + base + ".XXXXXX.part";
 }
 
 bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
@@ -147,9 +163,15 @@ bool OutputFile::open(const std::string& path) {
   const bool exists = stat(target_.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) return set_error("is a folder");
   if (exists && !S_ISREG(st.st_mode)) {
-    // A FIFO, a device or a socket: written in place, never replaced.
-    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd_ < 0) return set_error(std::strerror(errno));
+    // A FIFO, a device or a socket: written in place, never replaced. A FIFO
+    // nobody reads yet is waited for, saying so; a stop signal ends the wait.
+    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0 && errno == ENXIO && S_ISFIFO(st.st_mode)) {
+      std::fprintf(stderr, "%s: %s: waiting for a reader\n", program_invocation_short_name, path.c_str());
+      fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    }
+    if (fd_ < 0) return set_error(errno == EINTR && stop_signal() != 0 ? stop_description() : std::strerror(errno));
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     direct_ = true;
     owns_fd_ = true;
     return true;
@@ -162,7 +184,7 @@ bool OutputFile::open(const std::string& path) {
   }
   if (!S_ISDIR(folder_st.st_mode)) return set_error(folder + " is not a folder");
 
-  std::string name = folder + "/." + base_of(target_) + ".XXXXXX.part";
+  std::string name = temporary_name(folder, base_of(target_));
   fd_ = mkostemps(name.data(), 5, O_CLOEXEC);
   if (fd_ < 0) return set_error(std::strerror(errno));
   temporary_ = name;

@@ -48,8 +48,15 @@ void install_stop_handlers(OnStop mode) {
   action.sa_handler = on_stop_signal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocking wait returns, and the loop looks at the flag
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  // The signals that end a process by default and that a user or another
+  // program sends to stop one, so none of them leaves a temporary file.
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF}) {
+    sigaction(s, &action, nullptr);
+  }
   std::signal(SIGXFSZ, SIG_IGN);
+  // A reader that goes away is a failed write (EPIPE), reported and cleaned
+  // up like any other.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 int stop_signal() { return gStopSignal; }
@@ -64,6 +71,16 @@ const char* stop_description() {
       return "terminated (SIGTERM)";
     case SIGHUP:
       return "hung up (SIGHUP)";
+    case SIGUSR1:
+      return "stopped (SIGUSR1)";
+    case SIGUSR2:
+      return "stopped (SIGUSR2)";
+    case SIGALRM:
+      return "stopped (SIGALRM)";
+    case SIGVTALRM:
+      return "stopped (SIGVTALRM)";
+    case SIGPROF:
+      return "stopped (SIGPROF)";
     default:
       return "stopped";
   }

@@ -1,11 +1,12 @@
 #pragma once
-// Stopping when asked to. SIGINT, SIGTERM and SIGHUP end every command
-// promptly and cleanly: the handler removes the temporary files of writes in
+// Stopping when asked to. SIGINT, SIGTERM, SIGHUP, SIGUSR1/2 and the timer
+// signals end every command promptly and cleanly: the handler removes the temporary files of writes in
 // progress and notes the signal; the command sees stop_signal() at its next
 // turn and ends with 128 + the signal's number. With ExitAtOnce (a tool with
 // no turns to check) the handler then ends the process by the signal itself.
-// SIGXFSZ is ignored either way, so a file-size limit fails the write (and
-// the write is cleaned up) instead of killing the process mid-file.
+// SIGXFSZ and SIGPIPE are ignored either way, so a file-size limit or a
+// reader that goes away fails the write (and the write is cleaned up)
+// instead of killing the process mid-file.
 namespace platform {
 
 enum class OnStop { Finish, ExitAtOnce };
