@@ -14,6 +14,7 @@
 
 extern "C" int fuzz_mesh_one(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzz_png_one(const std::uint8_t* data, std::size_t size);
+extern "C" int fuzz_sound_one(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
@@ -65,6 +66,13 @@ TEST(FuzzRegressions, TheLoadersRulesOnSmallCases) {
 TEST(FuzzRegressions, PictureInputsDecodeOrFailCleanly) {
   EXPECT_GT(replay({fs::path(VELMORA_FUZZ_DIR) / "regressions" / "png"}, "", fuzz_png_one), 0);
   EXPECT_GE(replay({VELMORA_BUNDLE_DIR}, ".png", fuzz_png_one), 15);
+}
+
+// Soundtracks that lie about their length, change shape part-way, name
+// other files or the network, or are another format under the MP3's name.
+TEST(FuzzRegressions, SoundInputsDecodeBoundedOrFailWithAReason) {
+  EXPECT_GT(replay({fs::path(VELMORA_FUZZ_DIR) / "regressions" / "sound"}, "", fuzz_sound_one), 0);
+  EXPECT_EQ(replay({VELMORA_BUNDLE_DIR}, ".mp3", fuzz_sound_one), 1);
 }
 
 }  // namespace

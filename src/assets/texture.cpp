@@ -28,7 +28,10 @@ texture* texture::LoadTexture(std::string filename) {
 
 void texture::SetupForPNG(std::string filename) {
   platform::PngReader png;
-  if (!png.open(platform::picturePath(filename))) fail_unable_to_load(filename);
+  if (!png.open(platform::picturePath(filename))) {
+    if (png.outOfMemory()) fail_out_of_memory();
+    fail_unable_to_load(filename);
+  }
 
   // A header that claims more than GL can hold is not worth gigabytes of
   // memory: the image cannot be loaded. (The reader itself refuses sides over
@@ -44,6 +47,7 @@ void texture::SetupForPNG(std::string filename) {
   if (!pixels) fail_out_of_memory();
   if (!png.readPremultiplied(pixels)) {
     std::free(pixels);
+    if (png.outOfMemory()) fail_out_of_memory();
     fail_unable_to_load(filename);
   }
 
@@ -60,9 +64,12 @@ void texture::SetupForPNG(std::string filename) {
   }
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
   std::free(pixels);
-  // A texture GL could not take (out of memory, most likely) would simply be
-  // missing from the show.
-  if (glGetError() != GL_NO_ERROR) fail_unable_to_load(filename);
+  // A texture GL could not take would simply be missing from the show.
+  if (const GLenum e = glGetError(); e == GL_OUT_OF_MEMORY) {
+    fail_out_of_memory();
+  } else if (e != GL_NO_ERROR) {
+    fail_unable_to_load(filename);
+  }
 }
 
 void texture::BindTexture() {

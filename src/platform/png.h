@@ -35,6 +35,9 @@ class PngReader {
   // truncated or corrupt; `rgba` then holds no meaningful picture.
   bool readPremultiplied(std::uint8_t* rgba);
   const std::string& error() const { return error_; }
+  // Whether the last failure was memory running out rather than the file
+  // ("out of memory", or libpng's "Insufficient memory ...").
+  bool outOfMemory() const { return error_.find("memory") != std::string::npos; }
 
  private:
   void close();

@@ -90,6 +90,9 @@ int follow(Decoding& d, Sound* sound) {
     sound->rate = std::min(f.sample_rate, kMaxKeptRate);
     sound->channels = kChannels;
     d.maxFrames = static_cast<std::size_t>(d.maxSeconds * sound->rate);
+    // Room for the longest sound allowed, at once: growing by copies would
+    // need twice the memory at its peak.
+    sound->samples.reserve(d.maxFrames * kChannels);
   }
   AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
   if (int r = swr_alloc_set_opts2(&d.resampler, &stereo, AV_SAMPLE_FMT_FLT, sound->rate, &f.ch_layout,
@@ -192,7 +195,7 @@ bool decode(const std::string& path, Sound* sound, std::string* error, const Sou
     if (int c = convert(d, sound, nullptr, 0); c < 0) return fail(reason(c));
   }
   if (sound->samples.empty()) return fail("no sound in it");
-  sound->samples.shrink_to_fit();
+  if (sound->samples.size() < sound->samples.capacity() / 2) sound->samples.shrink_to_fit();
   return true;
 }
 

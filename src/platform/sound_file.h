@@ -28,8 +28,9 @@ struct SoundFileLimits {
   // libavformat's demuxer for the file, by name: the file is opened as that
   // and nothing else, never probed.
   const char* container = "mp3";
-  // Sound past this length is not decoded.
-  double maxSeconds = 600;
+  // Sound past this length is not decoded (and memory for this much is
+  // taken at once).
+  double maxSeconds = 200;
 };
 
 // Sample rates a file may have, and the most channels it may mix down.
