@@ -12,7 +12,7 @@ extern "C" {
 
 #include <memory>
 
-#include "platform/files.h"
+#include "process/files.h"
 
 namespace platform {
 namespace {
