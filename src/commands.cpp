@@ -10,16 +10,16 @@
 
 #include "engine/demo.h"
 #include "platform/bundle.h"
+#include "platform/desktop/window.h"
 #include "platform/eagl.h"
 #include "platform/frame.h"
 #include "platform/png.h"
 #include "platform/run_loop.h"
-#include "platform/signals.h"
-#include "platform/window.h"
+#include "process/signals.h"
+#include "shell/desktop/window_player.h"
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
 #include "shell/player.h"
-#include "shell/window_player.h"
 
 int report_failure(const std::string& message, int status) {
   std::fprintf(stderr, "velmora: %s\n", message.c_str());

@@ -12,7 +12,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "platform/bundle.h"
-#include "platform/signals.h"
+#include "process/signals.h"
 
 #ifndef VELMORA_VERSION
 #define VELMORA_VERSION "0"

@@ -38,19 +38,19 @@ set(VELMORA_SHOW_SOURCES
 )
 
 # Files and signals, which the asset generator shares too.
-set(VELMORA_PROCESS_SOURCES platform/files.cpp platform/signals.cpp)
+set(VELMORA_PROCESS_SOURCES process/files.cpp process/signals.cpp)
 
 # The desktop's platform: EGL without a window system, libpng, FFmpeg's
 # decoder and SDL's audio device behind the soundtrack player, SDL's window
 # and the player that answers its keys.
 set(VELMORA_DESKTOP_PLATFORM_SOURCES
-  platform/clock_system.cpp
-  platform/eagl.cpp
-  platform/fd_avio.cpp
-  platform/png.cpp
-  platform/sound_file.cpp
-  platform/sound_output.cpp
-  platform/window.cpp
-  shell/av_player.cpp
-  shell/window_player.cpp
+  platform/desktop/clock_system.cpp
+  platform/desktop/eagl.cpp
+  platform/desktop/fd_avio.cpp
+  platform/desktop/png.cpp
+  platform/desktop/sound_file.cpp
+  platform/desktop/sound_output.cpp
+  platform/desktop/window.cpp
+  shell/desktop/av_player.cpp
+  shell/desktop/window_player.cpp
 )

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/desktop/window.h"
 #include "platform/frame.h"
 #include "platform/run_loop.h"
-#include "platform/window.h"
 
 using platform::NSRunLoop;
 using platform::NSTimer;

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/window.h"
+#include "platform/desktop/window.h"
 #include "support/process.h"
 
 namespace {

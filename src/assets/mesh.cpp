@@ -9,9 +9,9 @@
 #include "assets/load_failure.h"
 #include "assets/text_scanner.h"
 #include "platform/bundle.h"
-#include "platform/files.h"
 #include "platform/gl.h"
 #include "platform/log.h"
+#include "process/files.h"
 
 namespace {
 

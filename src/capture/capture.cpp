@@ -12,7 +12,7 @@
 #include "commands.h"
 #include "platform/bundle.h"
 #include "platform/eagl.h"
-#include "platform/signals.h"
+#include "process/signals.h"
 #include "platform/sound_file.h"
 #include "shell/offline_show.h"
 #include "shell/schedule.h"

@@ -17,7 +17,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "platform/fd_avio.h"
+#include "platform/desktop/fd_avio.h"
 
 namespace {
 

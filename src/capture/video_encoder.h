@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/files.h"
+#include "process/files.h"
 #include "platform/sound_file.h"
 
 // The containers a capture can write, by extension.

@@ -1,6 +1,6 @@
 #pragma once
 // The real clocks behind platform/clock.h, one set per platform flavour (the
-// desktop's in clock_system.cpp, the page's in web/clock.cpp); clock.cpp
+// desktop's in desktop/clock_system.cpp, the page's in web/clock.cpp); clock.cpp
 // puts the virtual clock in front of them.
 #include <cstdint>
 

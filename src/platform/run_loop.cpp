@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "platform/clock.h"
-#include "platform/signals.h"
+#include "process/signals.h"
 
 namespace platform {
 

@@ -4,8 +4,8 @@
 
 #include "engine/demo.h"
 #include "platform/clock.h"
+#include "platform/desktop/window.h"
 #include "platform/run_loop.h"
-#include "platform/window.h"
 #include "shell/av_player.h"
 
 MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window, int render_scale)

@@ -1,6 +1,6 @@
 #include "file_output.h"
 
-#include "platform/files.h"
+#include "process/files.h"
 
 namespace assetgen {
 

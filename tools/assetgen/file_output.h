@@ -1,6 +1,6 @@
 #pragma once
 // Writing generated files so that a failed or interrupted run never leaves a
-// half-written asset behind (see platform/files.h).
+// half-written asset behind (see process/files.h).
 #include <cstdint>
 #include <filesystem>
 #include <span>

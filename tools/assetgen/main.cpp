@@ -13,7 +13,7 @@
 #include "meshes.h"
 #include "music.h"
 #include "pictures.h"
-#include "platform/signals.h"
+#include "process/signals.h"
 
 int main(int argc, char** argv) {
   // Ctrl-C removes the file being written and ends the generator at once.

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/files.h"
 #include "platform/web/png_decode.h"
+#include "process/files.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/signals.h"
+#include "process/signals.h"
 
 #include <unistd.h>
 

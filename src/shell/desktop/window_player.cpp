@@ -1,4 +1,4 @@
-#include "shell/window_player.h"
+#include "shell/desktop/window_player.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,9 +13,9 @@ extern "C" {
 #include <cstdint>
 #include <new>
 
-#include "platform/fd_avio.h"
-#include "platform/files.h"
-#include "platform/signals.h"
+#include "platform/desktop/fd_avio.h"
+#include "process/files.h"
+#include "process/signals.h"
 
 namespace platform {
 namespace {

@@ -5,7 +5,7 @@
 // sets the render scale.
 #include <string>
 
-#include "platform/window.h"
+#include "platform/desktop/window.h"
 #include "shell/player.h"
 
 class MainInterface;

@@ -1,4 +1,4 @@
-#include "platform/window.h"
+#include "platform/desktop/window.h"
 
 #include <SDL2/SDL.h>
 #include <cairo.h>
@@ -43,7 +43,7 @@ Window::Window(int width, int height, const WindowOptions& options)
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
-  // SIGINT and SIGTERM are the program's own (platform/signals.h).
+  // SIGINT and SIGTERM are the program's own (process/signals.h).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   const std::string no_display =
       "no display available for a window; use --headless to play without one, or 'velmora still' to render a picture";

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/files.h"
 #include "platform/frame.h"
+#include "process/files.h"
 
 namespace platform {
 namespace {

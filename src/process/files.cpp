@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "process/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/signals.h"
+#include "process/signals.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/fd_avio.h"
+#include "platform/desktop/fd_avio.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
