@@ -196,6 +196,10 @@ TEST(SoundOutput, FollowsItsTimelineThroughAJumpAndHoldsWhilePaused) {
   const auto jumped_at = written();
   shift = 10;  // the clock jumps ten seconds on, as after a stalled process
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const double back_clock = clock();
+  const auto back_at = written();
+  shift = 5;  // and five back, as after a seek back: the music is ahead
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const double pause_clock = clock();
   output.setPaused(true);
   const auto paused = written();
@@ -211,7 +215,34 @@ TEST(SoundOutput, FollowsItsTimelineThroughAJumpAndHoldsWhilePaused) {
   // moment of the timeline: within a frame, and the buffer it came in.
   const double slack = 1.0 / 60 + 1024.0 / 44100;
   EXPECT_NEAR(moment(jumped_at - 1), jump_clock - start, slack);
-  EXPECT_NEAR(moment(paused - 1), pause_clock - start + 10, slack);
+  EXPECT_NEAR(moment(back_at - 1), back_clock - start + 10, slack);
+  EXPECT_NEAR(moment(paused - 1), pause_clock - start + 5, slack);
+  fs::remove(out);
+}
+
+// A device that plays a buffer some time after it is handed over: the music
+// asked for is the moment it will be heard, later than now by that time.
+TEST(SoundOutput, AsksForTheMomentItsBufferWillBeHeard) {
+  const fs::path out = fs::temp_directory_path() / ("velmora-latency-" + std::to_string(::getpid()) + ".raw");
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+  platform::Sound music;
+  music.rate = 44100;
+  music.channels = 2;
+  music.samples.assign(44100 * 2, 0.0f);
+  std::atomic<double> ahead{-1};
+  platform::SoundOutput output;
+  ASSERT_TRUE(output.open(&music,
+                          [&](double clock) {
+                            ahead = clock - static_cast<double>(platform::monotonic_ns()) * 1e-9;
+                            return 0.0;
+                          },
+                          nullptr));
+  output.setLatency(0.25);
+  output.start();
+  while (ahead < -0.5) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  output.close();
+  EXPECT_NEAR(ahead, 0.25, 0.01);
   fs::remove(out);
 }
 
