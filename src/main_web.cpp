@@ -2,7 +2,9 @@
 //   main("still", SECONDS)  to draw that moment of the show and stop (?at=)
 //   main()                  to get ready to play: the music starts decoding
 // and then, when the viewer presses Play, velmora_play(SECONDS): the show
-// from there (?from=, else 0) with its music.
+// from there (?from=, else 0) with its music. Both answer kNoWebGL2 when the
+// browser gives the canvas no WebGL 2 context, which the page tells the
+// viewer in so many words.
 #include <emscripten.h>
 
 #include <cstdlib>
@@ -19,6 +21,9 @@
 
 namespace {
 
+// Also in web/page.js.
+constexpr int kNoWebGL2 = 2;
+
 // Presentations go to the canvas; the layer needs no sink of its own.
 platform::NullSink gNowhere;
 // The player of the show that plays, once it does.
@@ -28,8 +33,8 @@ int draw_still(double at) {
   // Lives as long as the page, like everything a page runs.
   auto* show = new OfflineShow();
   if (!show->ready()) {
-    platform::NSLog("cannot create an OpenGL ES 1.1 context");
-    return 1;
+    platform::NSLog("cannot create an OpenGL ES 1.1 context on WebGL 2");
+    return kNoWebGL2;
   }
   show->drawStill(at);
   return 0;
@@ -40,8 +45,8 @@ int draw_still(double at) {
 extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
   auto* ui = new MainInterface(&gNowhere, nullptr);
   if (!ui->ready()) {
-    platform::NSLog("cannot create an OpenGL ES 1.1 context");
-    return 1;
+    platform::NSLog("cannot create an OpenGL ES 1.1 context on WebGL 2");
+    return kNoWebGL2;
   }
   // The desktop player's keys, where the browser leaves them to the page.
   auto* player = new Player(*ui);

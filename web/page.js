@@ -18,6 +18,18 @@
   const start = document.getElementById("start");
   const status = document.getElementById("status");
 
+  // What the program answers, from either way in, when the browser gives the
+  // canvas no WebGL 2 context (src/main_web.cpp), and what the viewer reads.
+  const kNoWebGL2 = 2;
+  const kNoWebGL2Text =
+      "The show needs WebGL 2, which this browser does not offer or has turned off (the browser's console says more).";
+
+  // The viewer's line when the program could not start: `what` and the
+  // status, or what is missing when that is WebGL 2.
+  function failure(what, code) {
+    return code === kNoWebGL2 ? kNoWebGL2Text : `${what} (status ${code}); the browser's console says why.`;
+  }
+
   // The page's state, for the viewer and for tests: loading, ready, playing,
   // drawing, still, ended or failed.
   function setState(state, text) {
@@ -106,9 +118,10 @@
     }
     panel.hidden = true;
     setState("playing");
-    if (Module._velmora_play(from) !== 0) {
+    const code = Module._velmora_play(from);
+    if (code !== 0) {
       panel.hidden = false;
-      setState("failed", "The show could not start: it needs WebGL 2 (the browser's console says more).");
+      setState("failed", failure("The show could not start", code));
     }
   }
 
@@ -126,7 +139,7 @@
       if (code === 0) {
         setState("still");
       } else {
-        setState("failed", `The moment could not be drawn (status ${code}); the browser's console says why.`);
+        setState("failed", failure("The moment could not be drawn", code));
       }
       return;
     }

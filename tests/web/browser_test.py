@@ -167,6 +167,20 @@ class PageTest(unittest.TestCase):
         self.assertEqual(state, "failed")
         self.assertIn("0 to 190", page.evaluate("document.getElementById('status').textContent"))
 
+    def test_a_browser_without_webgl2_is_told_so(self):
+        # Both ways in need the context; both say so in the same words.
+        said = {}
+        with Browser(extra_flags=["--disable-webgl2"]) as browser:
+            for query in ["?at=60", ""]:
+                with browser.new_page(480, 320) as page:
+                    page.navigate(self.server.url + query)
+                    if page.wait_for(f"['ready', 'still', 'failed'].includes({STATE}) && {STATE}") == "ready":
+                        page.click_on("#start")
+                    page.wait_for(f"{STATE} === 'failed'", timeout=30)
+                    said[query] = page.evaluate("document.getElementById('status').textContent")
+        self.assertEqual(said["?at=60"], said[""])
+        self.assertIn("needs WebGL 2", said[""])
+
 
 def main():
     global ARGS
