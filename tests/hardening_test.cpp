@@ -161,6 +161,20 @@ TEST(StillOutput, LinksAreFollowedAndSpecialFilesWrittenInPlace) {
   EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
   EXPECT_TRUE(is_png(dir / "real" / "picture.png"));
 
+  // A new picture gets what the umask gives; one written over keeps its mode.
+  const auto mode = [](const fs::path& p) {
+    struct stat st {};
+    return stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+  };
+  const std::string again = "umask 027; exec " + std::string(VELMORA_BINARY) + " still --at 2 --assets " +
+                            bundle().string() + " --out ";
+  EXPECT_EQ(fixture::run_shell(again + (dir / "new.png").string()).status, 0);
+  EXPECT_EQ(mode(dir / "new.png"), 0640u);
+  fs::permissions(dir / "real" / "picture.png", fs::perms(0604));
+  EXPECT_EQ(fixture::run_shell(again + (dir / "link.png").string()).status, 0);
+  EXPECT_EQ(mode(dir / "real" / "picture.png"), 0604u);
+  fs::remove(dir / "new.png");
+
   // A FIFO stays a FIFO: the picture goes through it to its reader.
   const fs::path fifo = dir / "pipe.png";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

@@ -30,6 +30,7 @@ bool read_video(const std::string& path, Video* video) {
     }
     const AVStream* s = format->streams[stream];
     video->fps = av_q2d(s->avg_frame_rate);
+    video->colorRange = s->codecpar->color_range;
     video->duration = s->duration > 0 ? s->duration * av_q2d(s->time_base) : format->duration / double(AV_TIME_BASE);
     codec = avcodec_alloc_context3(decoder);
     avcodec_parameters_to_context(codec, s->codecpar);

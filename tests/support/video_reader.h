@@ -15,6 +15,7 @@ struct Video {
   double duration = 0;  // the video stream's, in seconds
   int audioStreams = 0;
   double audioDuration = 0;  // the first audio stream's, as the container gives it
+  int colorRange = 0;         // as the video stream is tagged (AVColorRange)
   std::vector<std::vector<std::uint8_t>> frames;  // RGB, top row first
   std::vector<std::vector<std::uint8_t>> luma;    // Y as coded (BT.709, limited range), top row first
 };
