@@ -149,10 +149,14 @@ bool decode(const std::string& path, Sound* sound, std::string* error, const Sou
     d.format = nullptr;  // freed by the failed open
     return fail("not " + std::string(limits.container) + " sound (" + av_message(opened) + ")");
   }
-  if (const int r = avformat_find_stream_info(d.format, nullptr); r < 0) return fail(reason(r));
-  const AVCodec* decoder = nullptr;
-  const int stream = av_find_best_stream(d.format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-  if (stream < 0 || !decoder) return fail("no sound in it");
+  // The first sound stream the container declares, decoded frame by frame
+  // from the start: its rate and channels are taken from the frames.
+  int stream = -1;
+  for (unsigned i = 0; i < d.format->nb_streams && stream < 0; ++i) {
+    if (d.format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) stream = static_cast<int>(i);
+  }
+  const AVCodec* decoder = stream < 0 ? nullptr : avcodec_find_decoder(d.format->streams[stream]->codecpar->codec_id);
+  if (!decoder) return fail("no sound in it");
   d.codec = avcodec_alloc_context3(decoder);
   if (!d.codec) return fail("out of memory");
   avcodec_parameters_to_context(d.codec, d.format->streams[stream]->codecpar);
