@@ -10,6 +10,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <new>
 
@@ -107,6 +108,14 @@ int follow(Decoding& d, Sound* sound) {
   return av_channel_layout_copy(&d.inLayout, &f.ch_layout);
 }
 
+// "an MP3", "a WAV", for messages.
+std::string kind_of(const char* container) {
+  std::string name = container;
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const bool vowel_sound = std::string("AEFHILMNORSX").find(name[0]) != std::string::npos;
+  return (vowel_sound ? "an " : "a ") + name;
+}
+
 std::string reason(int code) {
   if (code == AVERROR(ERANGE)) {
     return "its sample rate is outside " + std::to_string(kMinSoundRate / 1000) + " to " +
@@ -147,7 +156,7 @@ bool decode(const std::string& path, Sound* sound, std::string* error, const Sou
   av_dict_free(&options);
   if (opened < 0) {
     d.format = nullptr;  // freed by the failed open
-    return fail("not " + std::string(limits.container) + " sound (" + av_message(opened) + ")");
+    return fail(opened == AVERROR(ENOMEM) ? "out of memory" : "not " + kind_of(limits.container) + " file");
   }
   // The first sound stream the container declares, decoded frame by frame
   // from the start: its rate and channels are taken from the frames.
@@ -156,7 +165,7 @@ bool decode(const std::string& path, Sound* sound, std::string* error, const Sou
     if (d.format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) stream = static_cast<int>(i);
   }
   const AVCodec* decoder = stream < 0 ? nullptr : avcodec_find_decoder(d.format->streams[stream]->codecpar->codec_id);
-  if (!decoder) return fail("no sound in it");
+  if (!decoder) return fail("no sound in it that can be decoded");
   d.codec = avcodec_alloc_context3(decoder);
   if (!d.codec) return fail("out of memory");
   avcodec_parameters_to_context(d.codec, d.format->streams[stream]->codecpar);
