@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The files an install lays down under its prefix, one a line: the program,
 # its bundle, and what a desktop needs. Sourced by the install and package tests.
 installed_files() {

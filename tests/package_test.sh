@@ -6,7 +6,10 @@
 # with the bundle beside it.
 # Usage: tests/package_test.sh velmora_VERSION_ARCH.deb   (after ./dev deb)
 set -euo pipefail
-[ $# -eq 1 ] && [ -f "$1" ] || { echo "usage: $0 velmora_VERSION_ARCH.deb" >&2; exit 2; }
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+  echo "usage: $0 velmora_VERSION_ARCH.deb" >&2
+  exit 2
+fi
 deb="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 for tool in lintian dpkg-deb readelf; do
   command -v "$tool" >/dev/null || { echo "package: $tool is missing (./dev deb installs it)" >&2; exit 1; }
@@ -20,14 +23,17 @@ fail() {
 }
 
 # Lintian: errors and warnings fail; the informational tags are shown.
-lintian --info --display-info "$deb" 2>"$work/lintian.err" >"$work/lintian.log" || true
+# Its status is 1 when it reports an error, above 1 when it could not check.
+status=0
+lintian --info --display-info "$deb" 2>"$work/lintian.err" >"$work/lintian.log" || status=$?
 grep -v "running with root privileges" "$work/lintian.err" >&2 || true
+[ "$status" -le 1 ] || fail "lintian could not check the package (status $status)"
 grep -E "^[EW]: " "$work/lintian.log" >&2 && fail "lintian reports errors or warnings"
 grep -E "^[IP]: " "$work/lintian.log" | sed 's/^/package: lintian /' >&2 || true
 
 # Depends holds shared libraries only, as dpkg-shlibdeps found them: no
 # development package and no build tool.
-depends="$(dpkg-deb -f "$deb" Pre-Depends Depends | sed 's/^[A-Za-z-]*: //' | tr ',|' '\n\n' |
+depends="$(dpkg-deb -f "$deb" Pre-Depends Depends | sed 's/^[A-Za-z-]*: //' | tr -s ',|' '\n' |
   sed 's/(.*)//; s/ //g' | grep -v '^$' || true)"
 [ -n "$depends" ] || fail "the package depends on nothing"
 while read -r package; do
@@ -68,8 +74,9 @@ fi
 : >"$root/usr/share/velmora/logo.png"
 status=0
 (cd "$work/elsewhere" && "$velmora" still --at 22 --out broken.png 2>"$work/broken.log") || status=$?
-[ "$status" -eq 255 ] && grep -q "Unable to load: logo.png" "$work/broken.log" ||
+if [ "$status" -ne 255 ] || ! grep -q "Unable to load: logo.png" "$work/broken.log"; then
   fail "the unpacked program did not read the bundle beside it (status $status: $(cat "$work/broken.log"))"
+fi
 
 [ "$failures" -eq 0 ] || exit 1
 echo "package: $(basename "$deb"): lintian clean, $(wc -l <<<"$depends") run-time dependencies," \
