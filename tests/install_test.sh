@@ -23,23 +23,8 @@ done
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 # Exactly these files: the program, its bundle, and what a desktop needs.
-expected=(
-  bin/velmora
-  share/applications/velmora.desktop
-  share/bash-completion/completions/velmora
-  share/doc/velmora/LICENSE
-  share/man/man1/velmora.1
-  share/metainfo/org.velmora.Velmora.metainfo.xml
-  share/icons/hicolor/scalable/apps/velmora.svg
-)
-for side in 16 24 32 48 64 128 256 512; do expected+=("share/icons/hicolor/${side}x${side}/apps/velmora.png"); done
-for name in background_scene1 bubble credits grass grass1 greets korvane_final loading logo murelbg mureltextur \
-  small_black splat treetrunk_cube_textur treetrunk_textur; do expected+=("share/velmora/$name.png"); done
-for name in background_scene1 credits grass grass1 greets korvane_final loading logo murelbg mureltextur \
-  treetrunk_cube_textur treetrunk_textur; do expected+=("share/velmora/4x/$name.png"); done
-for name in drill_arm_connector drill_body drill_head grass hammer_left hammer_right murel pipe_hi pipe_lo treetrunk \
-  treetrunk_cube wheel_large wheel_small; do expected+=("share/velmora/$name.obj"); done
-expected+=(share/velmora/music.mp3 share/velmora/icon.png)
+source "$(dirname "$0")/installed_files.sh"
+mapfile -t expected < <(installed_files)
 installed="$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)"
 if ! difference="$(diff <(printf '%s\n' "${expected[@]}" | sort) <(echo "$installed"))"; then
   fail "the install tree differs from the expected one (< missing, > unexpected):"$'\n'"$difference"
