@@ -79,7 +79,6 @@ class NSTimer {
   void invalidate() { valid_ = false; }
   bool isValid() const { return valid_; }
   double timeInterval() const { return interval_; }
-  std::int64_t fireDeadline() const { return deadline_; }
 
  private:
   friend class NSRunLoop;

@@ -12,7 +12,6 @@ MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window
     : layer_(kScreenWidth * render_scale, kScreenHeight * render_scale, sink), renderScale_(render_scale) {
   view_ = EAGLView::initWithLayer(&layer_);
   if (!view_) return;
-  delegate_.setWindow(window);
   delegate_.setGlView(view_.get());
   delegate_.onLoaded = [this] {
     handOff_.record();

@@ -59,7 +59,6 @@ class MainInterface {
   const ShowHandOff& handOff() const { return handOff_; }
 
   EAGLView& view() { return *view_; }
-  velmoraAppDelegate& delegate() { return delegate_; }
   platform::UIApplication& application() { return *application_; }
   platform::CAEAGLLayer& layer() { return layer_; }
 
