@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/schedule.h"
 #include "platform/bundle.h"
 #include "platform/frame.h"
 #include "platform/log.h"
@@ -65,6 +66,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
 // The demo clock's reading now, in seconds of the show (for tests and
 // measurements).
 extern "C" EMSCRIPTEN_KEEPALIVE double velmora_demo_time() { return get_time(); }
+
+// The show's last moment, in seconds (for the page's reading of ?at= and ?from=).
+extern "C" EMSCRIPTEN_KEEPALIVE double velmora_show_end() { return kShowEnd; }
 
 // The moment the player shows (paused or not), -1 before the show plays.
 extern "C" EMSCRIPTEN_KEEPALIVE double velmora_player_moment() { return gPlayer ? gPlayer->now() : -1; }
