@@ -10,6 +10,7 @@ set(VELMORA_SHOW_SOURCES
   platform/gl.cpp
   platform/gl_state.cpp
   platform/log.cpp
+  platform/png.cpp
   platform/run_loop.cpp
   assets/load_failure.cpp
   assets/mesh.cpp
