@@ -9,7 +9,6 @@
 
 #include "platform/eagl.h"
 #include "platform/run_loop.h"
-#include "platform/web/audio.h"
 
 namespace platform::web {
 namespace {
@@ -110,7 +109,6 @@ bool animation_frame(double now_ms) {
   gLastFrameMs = now_ms;
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   loop.fireDue(std::llround((emscripten_get_now() + gFrameMs / 2) * 1e6));
-  keep_music_in_step();
   return !loop.stopped();
 }
 

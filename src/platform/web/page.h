@@ -43,8 +43,8 @@ void run_from_animation_frames();
 
 // One animation frame at the browser's time stamp `now_ms`: fires the timers
 // due by then (within half a frame, so that a timer of the display's own
-// period fires in every frame however the two drift) and keeps the music in
-// step. False once the main run loop has been stopped.
+// period fires in every frame however the two drift), and then the run
+// loop's after-turn hook. False once the main run loop has been stopped.
 bool animation_frame(double now_ms);
 
 }  // namespace platform::web
