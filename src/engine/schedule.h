@@ -2,8 +2,9 @@
 // The show's schedule, for everything outside the show that needs it: the
 // player's parts and their names, the command line's limits and defaults,
 // the benchmark's rows, the hand-off, and the asset generator's score, whose
-// sections fall on the same cuts. The timeline (engine/timeline.cpp) draws
-// by these seconds as the design writes them; a test holds the two together.
+// sections fall on the same cuts. The timeline (engine/timeline.cpp) keeps
+// its own literal seconds, as the show was written; a test holds the two
+// together.
 #include <cstddef>
 #include <iterator>
 #include <span>

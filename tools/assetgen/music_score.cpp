@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,7 +14,6 @@ namespace {
 
 constexpr double kStep = 0.125;  // a sixteenth note
 constexpr double kBar = 2.0;     // a 4/4 bar
-constexpr double kPiD = 3.141592653589793;
 
 // ---------------------------------------------------------------- notation
 
@@ -313,7 +313,7 @@ void intro(Score& s) {
   const Curve level = [](double t) {
     float v = smoothstep(0.0, 2.5, t);
     // The picture dips to black at 11.5 s and comes back.
-    if (t > 10.0 && t < 13.0) v *= static_cast<float>(0.3 + 0.7 * (0.5 + 0.5 * std::cos(2.0 * kPiD * (t - 10.0) / 3.0)));
+    if (t > 10.0 && t < 13.0) v *= static_cast<float>(0.3 + 0.7 * (0.5 + 0.5 * std::cos(2.0 * std::numbers::pi * (t - 10.0) / 3.0)));
     return v;
   };
   // The glow's pulse: 0.75 + 0.25 cos(t) cos(2t).
@@ -375,7 +375,7 @@ void rig(Score& s) {
   // The shake's amplitude, 0 at 28 s, full at 36 s, easing off to 40 s.
   const Curve shake = [](double t) {
     if (t < 28.0 || t > 40.0) return 0.0f;
-    return static_cast<float>(0.5 - 0.5 * std::cos(kPiD * (t - 28.0) / 8.0));
+    return static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * (t - 28.0) / 8.0));
   };
   const Curve ribbons = [](double t) { return t < 39.0 ? 0.82f : 1.0f; };
 
@@ -417,7 +417,7 @@ void rig(Score& s) {
   }
   Note arp = pluck(0.26f, 0.9f);
   arp.level = [](double t) {
-    if (t < 25.0) return static_cast<float>(0.5 - 0.5 * std::cos(kPiD * (t - 21.0) / 2.0));
+    if (t < 25.0) return static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * (t - 21.0) / 2.0));
     return 0.8f * smoothstep(27.0, 29.0, t) + (t > 39.0 ? 0.1f : 0.0f);
   };
   s.arpeggio(prog, 21.0, 52.0, "0120312031201202", arp, 12);
@@ -644,7 +644,7 @@ void finale(Score& s) {
   const Curve black = [](double t) {
     if (t < 140.0) return 1.0f;
     if (t >= 141.0) return 0.0f;
-    return static_cast<float>(0.5 + 0.5 * std::cos(kPiD * (t - 140.0)));
+    return static_cast<float>(0.5 + 0.5 * std::cos(std::numbers::pi * (t - 140.0)));
   };
   s.add(crash(0.5f, 2.2f));
   s.last().time = 138.0;
@@ -773,7 +773,7 @@ std::vector<Note> compose() {
 float master_level(double t) {
   if (t < 183.0) return 1.0f;
   if (t >= kSilenceFrom) return 0.0f;
-  return static_cast<float>(0.5 + 0.5 * std::cos(kPiD * (t - 183.0) / (kSilenceFrom - 183.0)));
+  return static_cast<float>(0.5 + 0.5 * std::cos(std::numbers::pi * (t - 183.0) / (kSilenceFrom - 183.0)));
 }
 
 }  // namespace assetgen::music
