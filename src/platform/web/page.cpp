@@ -5,9 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "platform/eagl.h"
+#include "platform/frame.h"
+#include "platform/gl.h"
 #include "platform/run_loop.h"
 
 namespace platform::web {
@@ -44,32 +48,14 @@ EM_BOOL on_visibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
 
 EM_JS(void, page_toggle_fullscreen, (), { Module["velmoraPage"].toggleFullscreen(); });
 
-// Reads the portrait picture (GL rows bottom first) from `framebuffer`, turns
-// it a quarter turn counter-clockwise as the page shows it, and offers it as
-// a PNG download.
-EM_JS(void, page_download_picture, (int framebuffer, int w, int h, const char* name), {
-  const gl = GLctx;
-  const pixels = new Uint8Array(w * h * 4);
-  const bound = gl.getParameter(gl.READ_FRAMEBUFFER_BINDING);
-  gl.bindFramebuffer(gl.READ_FRAMEBUFFER, GL.framebuffers[framebuffer]);
-  gl.readPixels(0, 0, w, h, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
-  gl.bindFramebuffer(gl.READ_FRAMEBUFFER, bound);
+// Offers a w x h RGBA picture (top row first) as a PNG download.
+EM_JS(void, page_download_picture, (const std::uint8_t* rgba, int w, int h, const char* name), {
   const turned = document.createElement("canvas");
-  turned.width = h;
-  turned.height = w;
+  turned.width = w;
+  turned.height = h;
   const context = turned.getContext("2d");
-  const image = context.createImageData(h, w);
-  for (let ly = 0; ly < w; ++ly) {
-    for (let lx = 0; lx < h; ++lx) {
-      // Landscape (lx, ly) shows portrait (w - 1 - ly, lx), counted from the top.
-      const from = ((h - 1 - lx) * w + (w - 1 - ly)) * 4;
-      const to = (ly * h + lx) * 4;
-      image.data[to] = pixels[from];
-      image.data[to + 1] = pixels[from + 1];
-      image.data[to + 2] = pixels[from + 2];
-      image.data[to + 3] = 255;
-    }
-  }
+  const image = context.createImageData(w, h);
+  image.data.set(HEAPU8.subarray(rgba, rgba + w * h * 4));
   context.putImageData(image, 0, 0);
   const file = UTF8ToString(name);
   turned.toBlob((blob) => {
@@ -150,8 +136,21 @@ void toggle_fullscreen() { page_toggle_fullscreen(); }
 void download_picture(const std::string& name) {
   const EAGLContext* context = EAGLContext::currentContext();
   if (!context || !context->drawableLayer()) return;
-  page_download_picture(static_cast<int>(context->drawableFramebuffer()), context->drawableLayer()->width(),
-                        context->drawableLayer()->height(), name.c_str());
+  // The portrait picture read back, upright and opaque, then turned as the
+  // page shows it, as every presented picture is turned for viewing.
+  const int w = context->drawableLayer()->width();
+  const int h = context->drawableLayer()->height();
+  const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
+  std::vector<std::uint8_t> read(bytes), upright(bytes), turned(bytes);
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, context->drawableFramebuffer());
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, read.data());
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
+  upright_opaque(read.data(), w, h, upright.data());
+  const Orientation turn = Orientation::Landscape;
+  orient_frame(Frame{w, h, upright}, turn, turned.data(), oriented_width(w, h, turn) * 4);
+  page_download_picture(turned.data(), oriented_width(w, h, turn), oriented_height(w, h, turn), name.c_str());
 }
 
 void run_from_animation_frames() { request_animation_frames(); }
