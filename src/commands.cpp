@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/demo.h"
@@ -64,15 +65,15 @@ int play_show(const PlayOptions& o) {
                    o.scale, window->scale());
     }
   }
-  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get(),
-                   std::max(o.renderScale, 1));
+  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, std::max(o.renderScale, 1));
   if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
   // Unless told, the window chooses the render scale by its size; a renderer
   // that draws on the processor stays at the phone's own resolution.
   const bool choose = window && o.renderScale == 0 && !platform::software_renderer();
   use_pictures_for(choose ? kMaxRenderScale : std::max(o.renderScale, 1));
   Player player(ui);
-  if (window) attach_player(player, *window, ui, choose);
+  std::optional<WindowPlayer> at_window;
+  if (window) at_window.emplace(player, *window, ui, choose);
   ui.startAt(o.from);
   ui.launch();
   const int status = platform::NSRunLoop::mainRunLoop().run();

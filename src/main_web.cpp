@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "engine/schedule.h"
 #include "platform/bundle.h"
@@ -14,6 +15,7 @@
 #include "platform/log.h"
 #include "platform/web/page.h"
 #include "shell/av_player.h"
+#include "shell/controls.h"
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
 #include "shell/player.h"
@@ -24,6 +26,25 @@ namespace {
 platform::NullSink gNowhere;
 // The player of the show that plays, once it does.
 Player* gPlayer = nullptr;
+
+// Carries out a control in the page: a page has full screen, but does not
+// quit (nor does Esc, which the browser keeps). False for what the page does
+// not use.
+bool carry_out(Player& player, const std::optional<Control>& control) {
+  if (!control) return false;
+  switch (control->kind) {
+    case Control::ToggleFullscreen:
+      platform::web::toggle_fullscreen();
+      return true;
+    case Control::Player:
+      if (control->command.kind == PlayerCommand::Quit) return false;
+      player.handle(control->command);
+      return true;
+    case Control::LeaveFullscreenOrQuit:
+      return false;
+  }
+  return false;
+}
 
 int draw_still(double at) {
   // Lives as long as the page, like everything a page runs.
@@ -39,7 +60,7 @@ int draw_still(double at) {
 }  // namespace
 
 extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
-  auto* ui = new MainInterface(&gNowhere, nullptr);
+  auto* ui = new MainInterface(&gNowhere);
   if (!ui->ready()) {
     platform::NSLog("cannot create an OpenGL ES 1.1 context");
     return 1;
@@ -48,15 +69,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
   auto* player = new Player(*ui);
   gPlayer = player;
   player->onScreenshot = [](double moment) { platform::web::download_picture(screenshot_name(moment)); };
-  platform::web::listen(
-      [player](const platform::web::PageCommand& c) {
-        if (c.kind == platform::web::PageCommand::ToggleFullscreen) {
-          platform::web::toggle_fullscreen();
-        } else if (c.player.kind != platform::PlayerCommand::Quit) {
-          player->handle(c.player);
-        }
-      },
-      [ui](bool visible) { ui->application().setActive(visible); });
+  auto* pointer = new PointerControls();
+  platform::web::listen([player](const platform::KeyPress& key) { return carry_out(*player, control_for_key(key)); },
+                        [player, pointer](const platform::PointerEvent& event) {
+                          return carry_out(*player, pointer->handle(event, ProgressBar{}));
+                        },
+                        [ui](bool visible) { ui->application().setActive(visible); });
   ui->startAt(from);
   ui->launch();
   platform::web::run_from_animation_frames();

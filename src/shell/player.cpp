@@ -21,8 +21,8 @@ double Player::now() const {
   return ui_.view().animationTimer() ? ui_.view().lastFrameTime() : 0;
 }
 
-platform::DisplayState Player::display() const {
-  platform::DisplayState d;
+DisplayState Player::display() const {
+  DisplayState d;
   d.time = now();
   d.length = kShowEnd;
   d.part = show_part_at(d.time).name;
@@ -32,8 +32,8 @@ platform::DisplayState Player::display() const {
   return d;
 }
 
-void Player::handle(const platform::PlayerCommand& c) {
-  using C = platform::PlayerCommand;
+void Player::handle(const PlayerCommand& c) {
+  using C = PlayerCommand;
   // Before the start-up is over there is no show to control yet; quitting
   // is always possible.
   if (c.kind != C::Quit && !ui_.handOff().recorded()) return;

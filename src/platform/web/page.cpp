@@ -13,11 +13,13 @@
 #include "platform/frame.h"
 #include "platform/gl.h"
 #include "platform/run_loop.h"
+#include "platform/web/keys.h"
 
 namespace platform::web {
 namespace {
 
-std::function<void(const PageCommand&)> gOnCommand;
+std::function<bool(const KeyPress&)> gOnKey;
+std::function<bool(const PointerEvent&)> gOnPointer;
 std::function<void(bool)> gOnVisible;
 
 // The time between animation frames, measured as they come; timers due
@@ -25,19 +27,15 @@ std::function<void(bool)> gOnVisible;
 double gFrameMs = 1000.0 / 60;
 double gLastFrameMs = -1;
 
-void command(const PageCommand& c) {
-  if (gOnCommand) gOnCommand(c);
-}
-
 EM_BOOL on_key(int, const EmscriptenKeyboardEvent* e, void*) {
-  const auto c = command_for_key(e->key, e->altKey, e->shiftKey, e->repeat);
-  if (!c) return EM_FALSE;  // the browser's, then
-  command(*c);
-  return EM_TRUE;
+  const auto key = key_press(e->key, e->altKey, e->shiftKey, e->repeat);
+  // A key the page does not use is the browser's.
+  return key && gOnKey && gOnKey(*key) ? EM_TRUE : EM_FALSE;
 }
 
+// Where on the picture the double click fell does not matter to the page.
 EM_BOOL on_double_click(int, const EmscriptenMouseEvent*, void*) {
-  command(PageCommand{});
+  if (gOnPointer) gOnPointer(PointerEvent{PointerEvent::DoubleClick});
   return EM_TRUE;
 }
 
@@ -98,34 +96,11 @@ bool animation_frame(double now_ms) {
   return !loop.stopped();
 }
 
-std::optional<PageCommand> command_for_key(std::string_view key, bool alt, bool shift, bool repeat) {
-  using C = PlayerCommand;
-  auto player = [](C::Kind kind, double value = 0) { return PageCommand{PageCommand::Player, C{kind, value}}; };
-  // Held keys repeat the moves through the show, nothing else.
-  if (key == "ArrowLeft") return shift ? player(C::Step, -1) : player(C::SeekBy, -5);
-  if (key == "ArrowRight") return shift ? player(C::Step, 1) : player(C::SeekBy, 5);
-  if (key == "ArrowUp") return player(C::SeekBy, 30);
-  if (key == "ArrowDown") return player(C::SeekBy, -30);
-  if (key == ",") return player(C::StepIfPaused, -1);
-  if (key == ".") return player(C::StepIfPaused, 1);
-  if (repeat) return std::nullopt;
-  if ((key == "f" || key == "F") && !alt) return PageCommand{};
-  if (key == "Enter" && alt) return PageCommand{};
-  if (key == " " || key == "p") return player(C::TogglePause);
-  if (key == "PageUp") return player(C::PreviousPart);
-  if (key == "PageDown") return player(C::NextPart);
-  if (key == "Home") return player(C::SeekTo, 0);
-  if (key == "m") return player(C::ToggleMute);
-  if (key == "9") return player(C::Volume, -1);
-  if (key == "0") return player(C::Volume, 1);
-  if (key == "s") return player(C::Screenshot);
-  if (key.size() == 1 && key[0] >= '1' && key[0] <= '5') return player(C::Scene, key[0] - '0');
-  return std::nullopt;
-}
-
-void listen(std::function<void(const PageCommand&)> on_command, std::function<void(bool visible)> on_visible) {
-  gOnCommand = std::move(on_command);
-  gOnVisible = std::move(on_visible);
+void listen(std::function<bool(const KeyPress&)> keys, std::function<bool(const PointerEvent&)> pointer,
+            std::function<void(bool visible)> visibility) {
+  gOnKey = std::move(keys);
+  gOnPointer = std::move(pointer);
+  gOnVisible = std::move(visibility);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_key);
   emscripten_set_dblclick_callback("#stage", nullptr, EM_FALSE, on_double_click);
   emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, on_visibility);
