@@ -24,10 +24,9 @@ set(VELMORA_SHOW_SOURCES
   engine/screen_tables.cpp
   engine/timeline.cpp
   scenes/closing_picture.cpp
-  scenes/cube_light.cpp
   scenes/drill_opening.cpp
   scenes/drill_rig.cpp
-  scenes/glow_cube.cpp
+  scenes/glowing_cube.cpp
   scenes/greetings.cpp
   scenes/metaballs.cpp
   scenes/wobbling_mesh.cpp

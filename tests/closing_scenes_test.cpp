@@ -13,7 +13,7 @@
 #include "engine/demo.h"
 #include "picture_mapping.h"
 #include "pictures_internal.h"
-#include "scenes/cube_light.h"
+#include "scenes/glowing_cube.h"
 #include "support/process.h"
 #include "support/show_fixture.h"
 
