@@ -9,13 +9,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -36,7 +37,7 @@ void write_music(const fs::path& path) {
   ASSERT_GE(lame_init_params(lame), 0);
   std::vector<short> pcm(44100 * 8 * 2);
   for (size_t i = 4 * 44100; i < 8 * 44100; ++i) {
-    const auto v = static_cast<short>(12000 * std::sin(2 * M_PI * 440 * static_cast<double>(i) / 44100));
+    const auto v = static_cast<short>(12000 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(i) / 44100));
     pcm[2 * i] = v;
     pcm[2 * i + 1] = v;
   }
