@@ -19,54 +19,32 @@ constexpr std::int64_t kPointerIdleNs = 2'000'000'000;
 // characters they type (letters in lower case), the keypad's digits and
 // Enter the main ones'. Null for a key the vocabulary has no name for.
 std::optional<KeyPress> key_press(const SDL_KeyboardEvent& e) {
+  struct Name {
+    SDL_Keycode sym;
+    KeyPress::Named named;
+  };
+  static constexpr Name kNamed[] = {
+      {SDLK_LEFT, KeyPress::Left},     {SDLK_RIGHT, KeyPress::Right},   {SDLK_UP, KeyPress::Up},
+      {SDLK_DOWN, KeyPress::Down},     {SDLK_PAGEUP, KeyPress::PageUp}, {SDLK_PAGEDOWN, KeyPress::PageDown},
+      {SDLK_HOME, KeyPress::Home},     {SDLK_RETURN, KeyPress::Enter},  {SDLK_KP_ENTER, KeyPress::Enter},
+      {SDLK_ESCAPE, KeyPress::Escape}, {SDLK_F11, KeyPress::F11},
+  };
   KeyPress k;
   k.shift = (e.keysym.mod & KMOD_SHIFT) != 0;
   k.alt = (e.keysym.mod & KMOD_ALT) != 0;
   k.repeat = e.repeat != 0;
   const SDL_Keycode sym = e.keysym.sym;
-  switch (sym) {
-    case SDLK_LEFT:
-      k.named = KeyPress::Left;
-      break;
-    case SDLK_RIGHT:
-      k.named = KeyPress::Right;
-      break;
-    case SDLK_UP:
-      k.named = KeyPress::Up;
-      break;
-    case SDLK_DOWN:
-      k.named = KeyPress::Down;
-      break;
-    case SDLK_PAGEUP:
-      k.named = KeyPress::PageUp;
-      break;
-    case SDLK_PAGEDOWN:
-      k.named = KeyPress::PageDown;
-      break;
-    case SDLK_HOME:
-      k.named = KeyPress::Home;
-      break;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-      k.named = KeyPress::Enter;
-      break;
-    case SDLK_ESCAPE:
-      k.named = KeyPress::Escape;
-      break;
-    case SDLK_F11:
-      k.named = KeyPress::F11;
-      break;
-    case SDLK_KP_0:
-      k.character = '0';
-      break;
-    default:
-      if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) {
-        k.character = static_cast<char>('1' + (sym - SDLK_KP_1));
-      } else if (sym >= ' ' && sym <= '~') {
-        k.character = static_cast<char>(sym);
-      } else {
-        return std::nullopt;
-      }
+  if (sym >= ' ' && sym <= '~') {
+    k.character = static_cast<char>(sym);
+  } else if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) {
+    k.character = static_cast<char>('1' + (sym - SDLK_KP_1));
+  } else if (sym == SDLK_KP_0) {
+    k.character = '0';
+  } else {
+    for (const Name& n : kNamed) {
+      if (sym == n.sym) k.named = n.named;
+    }
+    if (k.named == KeyPress::None) return std::nullopt;
   }
   return k;
 }

@@ -8,9 +8,9 @@ std::optional<KeyPress> key_press(std::string_view key, bool alt, bool shift, bo
     KeyPress::Named named;
   };
   static constexpr Name kNamed[] = {
-      {"ArrowLeft", KeyPress::Left},   {"ArrowRight", KeyPress::Right},     {"ArrowUp", KeyPress::Up},
-      {"ArrowDown", KeyPress::Down},   {"PageUp", KeyPress::PageUp},        {"PageDown", KeyPress::PageDown},
-      {"Home", KeyPress::Home},        {"Enter", KeyPress::Enter},
+      {"ArrowLeft", KeyPress::Left}, {"ArrowRight", KeyPress::Right}, {"ArrowUp", KeyPress::Up},
+      {"ArrowDown", KeyPress::Down}, {"PageUp", KeyPress::PageUp},   {"PageDown", KeyPress::PageDown},
+      {"Home", KeyPress::Home},      {"Enter", KeyPress::Enter},
   };
   KeyPress k;
   k.shift = shift;
