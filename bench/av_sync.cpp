@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
 
   Timeline timeline;
   {
-    MainInterface ui(&timeline, nullptr);
+    MainInterface ui(&timeline);
     timeline.view = &ui.view();
     ui.launch();
     ui.runStartUp();

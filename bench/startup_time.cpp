@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   dup2(null, 1);  // the load log is not wanted here
   TimingSink sink;
   {
-    MainInterface ui(&sink, nullptr);
+    MainInterface ui(&sink);
     ui.launch();
     platform::NSRunLoop::mainRunLoop().run();
   }

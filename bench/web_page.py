@@ -19,6 +19,7 @@ import argparse
 import gzip
 import io
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -31,8 +32,24 @@ from page_driver import Browser, Server  # noqa: E402
 import numpy  # noqa: E402
 from PIL import Image  # noqa: E402
 
-PARTS = [("drill rig", 0, 53), ("metaballs", 53, 70), ("creature", 70, 114.5), ("greetings", 114.5, 130),
-         ("glowing cube", 130, 180), ("closing picture", 180, 185)]
+
+
+def show_parts():
+    """The parts of the show with a picture, as (name, begin, end), read from
+    the program's own schedule (src/engine/schedule.h): "The drill rig" from
+    0 to 53 s is ("drill rig", 0, 53)."""
+    with open(os.path.join(HERE, "..", "src", "engine", "schedule.h")) as f:
+        table = f.read().split("kShowParts[] = {", 1)[1].split("};", 1)[0]
+    rows = [(float(begin), name, int(scene))
+            for begin, name, scene in re.findall(r'\{([\d.]+), "([^"]+)", (\d)\}', table)]
+    parts = []
+    for (begin, name, scene), (end, _, _) in zip(rows, rows[1:]):
+        if scene:
+            parts.append((re.sub(r"^the ", "", name.lower()), begin, end))
+    return parts
+
+
+PARTS = show_parts()
 
 # Recorded in the page from its first moment: when each state began and when
 # the count of presented frames changed, on the page's clock (milliseconds
@@ -140,7 +157,7 @@ def frame_rate(browser, server):
                   return [m.when, m.offset + (heard - m.when) - Module._velmora_demo_time()];
                 })()]""")
             samples.append((t, n))
-            if music and t < 180:
+            if music and t < PARTS[-1][1]:
                 starts.add(music[0])
                 apart.append(abs(music[1]))
             if state != "playing":
@@ -152,7 +169,7 @@ def frame_rate(browser, server):
             if len(inside) > 1:
                 (t0, n0), (t1, n1) = inside[0], inside[-1]
                 print(f"  {name:28} {(n1 - n0) / (t1 - t0):6.1f}")
-        within = [s for s in samples if 0.5 <= s[0] <= 185]
+        within = [s for s in samples if 0.5 <= s[0] <= PARTS[-1][2]]
         (t0, n0), (t1, n1) = within[0], within[-1]
         print(f"  {'whole show':28} {(n1 - n0) / (t1 - t0):6.1f}")
         print(f"music: started {len(starts)} time(s); heard at most {1000 * max(apart):.1f} ms from the demo clock")

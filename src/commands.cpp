@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/demo.h"
@@ -64,15 +65,15 @@ int play_show(const PlayOptions& o) {
                    o.scale, window->scale());
     }
   }
-  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, window.get(),
-                   std::max(o.renderScale, 1));
+  MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, std::max(o.renderScale, 1));
   if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
   // Unless told, the window chooses the render scale by its size; a renderer
   // that draws on the processor stays at the phone's own resolution.
   const bool choose = window && o.renderScale == 0 && !platform::software_renderer();
   use_pictures_for(choose ? kMaxRenderScale : std::max(o.renderScale, 1));
   Player player(ui);
-  if (window) attach_player(player, *window, ui, choose);
+  std::optional<WindowPlayer> at_window;
+  if (window) at_window.emplace(player, *window, ui, choose);
   ui.startAt(o.from);
   ui.launch();
   const int status = platform::NSRunLoop::mainRunLoop().run();
@@ -103,11 +104,22 @@ struct Span {
   double end;
 };
 
-// The rows of the benchmark: each scene, scene 1 by its phases.
+constexpr Span part_span(const char* name, Part part) {
+  const ShowPart& p = show_part(part);
+  return {name, p.begin, part_end(p)};
+}
+
+// The rows of the benchmark: each part of the show, scene 1 by its phases.
 constexpr Span kSpans[] = {
-    {"scene 1, intro", 0, 15},        {"scene 1, live rig", 15, 39}, {"scene 1, ribbons", 39, 53},
-    {"scene 2, metaballs", 53, 70},   {"scene 3, creature", 70, 114.5}, {"scene 3, greetings", 114.5, 130},
-    {"scene 4, glowing cube", 130, 180}, {"scene 5, closing picture", 180, 185}, {"after the show", 185, 190.0001},
+    {"scene 1, intro", 0, 15},
+    {"scene 1, live rig", 15, 39},
+    {"scene 1, ribbons", 39, part_end(show_part(Part::DrillRig))},
+    part_span("scene 2, metaballs", Part::Metaballs),
+    part_span("scene 3, creature", Part::Creature),
+    part_span("scene 3, greetings", Part::Greetings),
+    part_span("scene 4, glowing cube", Part::GlowingCube),
+    part_span("scene 5, closing picture", Part::ClosingPicture),
+    {"after the show", kLastPicture, kShowEnd + 0.0001},  // the frame at the end itself included
 };
 
 // Yardstick frames timed before the show, after a few untimed ones.

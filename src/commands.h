@@ -2,6 +2,8 @@
 // The program's commands, once the command line is read and the bundle found.
 #include <string>
 
+#include "engine/schedule.h"
+
 struct PlayOptions {
   double from = 0;
   bool headless = false;
@@ -20,14 +22,14 @@ struct StillOptions {
 
 struct BenchOptions {
   double from = 0;
-  double to = 190;
+  double to = kShowEnd;
   int renderScale = 1;
 };
 
 struct CaptureOptions {
   std::string out;
   double from = 0;
-  double to = 185;
+  double to = kLastPicture;  // the show's last picture
   int fps = 60;
   bool portrait = false;
   int quality = -1;  // the encoder's own default

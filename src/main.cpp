@@ -11,6 +11,7 @@
 #include "capture/video_encoder.h"
 #include "command_line.h"
 #include "commands.h"
+#include "engine/schedule.h"
 #include "platform/bundle.h"
 #include "process/signals.h"
 
@@ -23,7 +24,12 @@
 
 namespace {
 
-constexpr double kShowEnd = 190;
+// "190" for an option's help.
+std::string seconds_text(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", seconds);
+  return text;
+}
 
 // Finds the bundle directory; an empty string with *error set when there is none.
 std::string find_bundle(const std::string& requested, std::string* error) {
@@ -147,7 +153,7 @@ int main(int argc, char** argv) {
   bench_cmd->add_option("--from", bench.from, "First moment of the span to render (default 0)")
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
-  bench_cmd->add_option("--to", bench.to, "Last moment of the span to render (default 190)")
+  bench_cmd->add_option("--to", bench.to, "Last moment of the span to render (default " + seconds_text(kShowEnd) + ")")
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
   add_render_scale(bench_cmd, &bench.renderScale, "Draw at N times the phone's resolution");
@@ -164,7 +170,7 @@ int main(int argc, char** argv) {
   capture_cmd->add_option("--from", capture.from, "First moment of the video (default 0)")
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
-  capture_cmd->add_option("--to", capture.to, "Moment the video ends (default 185, the show's last picture)")
+  capture_cmd->add_option("--to", capture.to, "Moment the video ends (default " + seconds_text(kLastPicture) + ", the show's last picture)")
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
   capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60)")

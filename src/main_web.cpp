@@ -9,12 +9,15 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
+#include "engine/schedule.h"
 #include "platform/bundle.h"
 #include "platform/frame.h"
 #include "platform/log.h"
 #include "platform/web/page.h"
 #include "shell/av_player.h"
+#include "shell/controls.h"
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
 #include "shell/player.h"
@@ -28,6 +31,25 @@ constexpr int kNoWebGL2 = 2;
 platform::NullSink gNowhere;
 // The player of the show that plays, once it does.
 Player* gPlayer = nullptr;
+
+// Carries out a control in the page: a page has full screen, but does not
+// quit (nor does Esc, which the browser keeps). False for what the page does
+// not use.
+bool carry_out(Player& player, const std::optional<Control>& control) {
+  if (!control) return false;
+  switch (control->kind) {
+    case Control::ToggleFullscreen:
+      platform::web::toggle_fullscreen();
+      return true;
+    case Control::Player:
+      if (control->command.kind == PlayerCommand::Quit) return false;
+      player.handle(control->command);
+      return true;
+    case Control::LeaveFullscreenOrQuit:
+      return false;
+  }
+  return false;
+}
 
 int draw_still(double at) {
   // Lives as long as the page, like everything a page runs.
@@ -43,7 +65,7 @@ int draw_still(double at) {
 }  // namespace
 
 extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
-  auto* ui = new MainInterface(&gNowhere, nullptr);
+  auto* ui = new MainInterface(&gNowhere);
   if (!ui->ready()) {
     platform::NSLog("cannot create an OpenGL ES 1.1 context on WebGL 2");
     return kNoWebGL2;
@@ -52,15 +74,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
   auto* player = new Player(*ui);
   gPlayer = player;
   player->onScreenshot = [](double moment) { platform::web::download_picture(screenshot_name(moment)); };
-  platform::web::listen(
-      [player](const platform::web::PageCommand& c) {
-        if (c.kind == platform::web::PageCommand::ToggleFullscreen) {
-          platform::web::toggle_fullscreen();
-        } else if (c.player.kind != platform::PlayerCommand::Quit) {
-          player->handle(c.player);
-        }
-      },
-      [ui](bool visible) { ui->application().setActive(visible); });
+  auto* pointer = new PointerControls();
+  platform::web::listen([player](const platform::KeyPress& key) { return carry_out(*player, control_for_key(key)); },
+                        [player, pointer](const platform::PointerEvent& event) {
+                          return carry_out(*player, pointer->handle(event, ProgressBar{}));
+                        },
+                        [ui](bool visible) { ui->application().setActive(visible); });
   ui->startAt(from);
   ui->launch();
   platform::web::run_from_animation_frames();
@@ -70,6 +89,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
 // The demo clock's reading now, in seconds of the show (for tests and
 // measurements).
 extern "C" EMSCRIPTEN_KEEPALIVE double velmora_demo_time() { return get_time(); }
+
+// The show's last moment, in seconds (for the page's reading of ?at= and ?from=).
+extern "C" EMSCRIPTEN_KEEPALIVE double velmora_show_end() { return kShowEnd; }
 
 // The moment the player shows (paused or not), -1 before the show plays.
 extern "C" EMSCRIPTEN_KEEPALIVE double velmora_player_moment() { return gPlayer ? gPlayer->now() : -1; }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <span>
 #include <string>
 #include <vector>
@@ -70,7 +71,7 @@ TEST(Soundtrack, Is190SecondsNeverClipsAndIsMasteredToAboutMinus14Lufs) {
 
   std::vector<float> tone(5 * kSampleRate), quiet(5 * kSampleRate, 0.0f);
   for (std::size_t i = 0; i < tone.size(); ++i)
-    tone[i] = static_cast<float>(0.1 * std::sin(2.0 * 3.141592653589793 * 997.0 * static_cast<double>(i) / kSampleRate));
+    tone[i] = static_cast<float>(0.1 * std::sin(2.0 * std::numbers::pi * 997.0 * static_cast<double>(i) / kSampleRate));
   EXPECT_NEAR(integrated_loudness(tone, quiet, kSampleRate), -23.0, 0.1);
   tone.resize(tone.size() * 4, 0.0f);
   EXPECT_NEAR(integrated_loudness(tone, tone, kSampleRate), -20.0, 0.2);

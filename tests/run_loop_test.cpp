@@ -32,6 +32,8 @@ TEST_F(RunLoopTest, OneShotTimersFireOncePerTurnInDeadlineOrder) {
   NSTimer::scheduledTimerWithTimeInterval(0.2, [&] { fired.push_back("b"); }, false);
   NSTimer::scheduledTimerWithTimeInterval(0.1, [&] { fired.push_back("a"); }, false);
   NSTimer::scheduledTimerWithTimeInterval(0.2, [&] { fired.push_back("c"); }, false);
+  int hooked = 0;
+  loop().setAfterTurn([&] { ++hooked; });
 
   ASSERT_TRUE(loop().runOnce());
   EXPECT_EQ(fired, (std::vector<std::string>{"a"}));
@@ -39,8 +41,10 @@ TEST_F(RunLoopTest, OneShotTimersFireOncePerTurnInDeadlineOrder) {
   ASSERT_TRUE(loop().runOnce());
   ASSERT_TRUE(loop().runOnce());
   EXPECT_EQ(fired, (std::vector<std::string>{"a", "b", "c"}));  // equal deadlines: scheduling order
+  EXPECT_EQ(hooked, 3);                                           // after every turn
   EXPECT_FALSE(loop().runOnce());                                 // nothing left
   EXPECT_EQ(loop().timerCount(), 0u);
+  EXPECT_EQ(hooked, 3);
 }
 
 TEST_F(RunLoopTest, ATimerScheduledFromACallBackRunsInALaterTurn) {
@@ -75,9 +79,11 @@ TEST_F(RunLoopTest, RepeatingTimerKeepsItsGridAndSkipsMissedFirings) {
 TEST_F(RunLoopTest, AnAnimationFrameFiresWhatIsDueByItsHorizonOnceEach) {
   // The page's turns: timers due by the frame's horizon fire in deadline
   // order, a repeating one once however far behind, and what a call-back
-  // schedules waits for a later frame.
+  // schedules waits for a later frame. The after-turn hook ends each frame,
+  // also one where nothing is due.
   using Fired = std::vector<std::string>;
   Fired fired;
+  loop().setAfterTurn([&] { fired.push_back("after"); });
   NSTimer::scheduledTimerWithTimeInterval(0.020, [&] { fired.push_back("late"); }, false);
   NSTimer::scheduledTimerWithTimeInterval(0.010, [&] {
     fired.push_back("early");
@@ -88,11 +94,15 @@ TEST_F(RunLoopTest, AnAnimationFrameFiresWhatIsDueByItsHorizonOnceEach) {
 
   platform::set_virtual_now_us(platform::virtual_now_us() + 8'000);
   EXPECT_EQ(loop().fireDue(start + 12'000'000), 2);
-  EXPECT_EQ(fired, (Fired{"frame", "early"}));
+  EXPECT_EQ(fired, (Fired{"frame", "early", "after"}));
 
   platform::set_virtual_now_us(platform::virtual_now_us() + 16'000);
   EXPECT_EQ(loop().fireDue(start + 28'000'000), 3);
-  EXPECT_EQ(fired, (Fired{"frame", "early", "armed", "frame", "late"}));
+  EXPECT_EQ(fired, (Fired{"frame", "early", "after", "armed", "frame", "late", "after"}));
+
+  fired.clear();
+  EXPECT_EQ(loop().fireDue(start), 0);
+  EXPECT_EQ(fired, (Fired{"after"}));
 }
 
 TEST_F(RunLoopTest, InvalidatedTimersNeverFire) {

@@ -10,14 +10,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <future>
 #include <fstream>
+#include <numbers>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -45,7 +46,7 @@ std::string mp3(int rate, int channels, double seconds, double hz = 440, double 
   const auto frames = static_cast<std::size_t>(seconds * rate);
   std::vector<short> pcm(frames * 2);
   for (std::size_t i = static_cast<std::size_t>(from * rate); i < frames && hz > 0; ++i) {
-    const auto v = static_cast<short>(12000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate));
+    const auto v = static_cast<short>(12000 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate));
     pcm[2 * i] = v;
     pcm[2 * i + 1] = v;
   }

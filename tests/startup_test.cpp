@@ -47,7 +47,7 @@ struct Show {
   ~Show() { std::filesystem::remove_all(dir); }  // the child ends with _Exit
   const std::filesystem::path dir = fixture::make_temp_dir("startup");
   platform::CaptureSink sink;
-  MainInterface ui{&sink, nullptr};
+  MainInterface ui{&sink};
 };
 
 double seconds() { return static_cast<double>(platform::virtual_now_us()) / 1e6; }

@@ -1,11 +1,15 @@
 // The schedule: which scene draws each demo second, with which scene time,
-// and the end of the show. Linked with recording stand-ins for the scenes.
+// and the end of the show; and the table of parts that everything outside the
+// show reads, against it. Linked with recording stand-ins for the scenes.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "engine/demo.h"
+#include "engine/schedule.h"
 
 namespace {
 
@@ -58,13 +62,45 @@ TEST(Timeline, EachSceneOwnsItsSpanAndStartsAtZeroInSinglePrecision) {
   expect_one(184.99f, "scene_5", 184.99f - 180.0f);
 }
 
+// The table of parts and the timeline cut at the same moments, in the single
+// precision the timeline compares in: each part's begin is a float, its scene
+// draws from there at scene time 0, and the float just before it still
+// belongs to the part before; from the last picture's end nothing draws, up
+// to and including the show's end (the death test below takes the float
+// after it).
+TEST(Timeline, CutsWhereTheScheduleSays) {
+  // The scene function of each pictured part, in the table's order.
+  const char* const functions[] = {"scene_1", "scene_2", "scene_3", "scene_3_greets", "scene_4", "scene_5"};
+  ASSERT_EQ(std::size(functions), kPicturedParts.size());
+  for (std::size_t i = 0; i < kPicturedParts.size(); ++i) {
+    const ShowPart& part = kPicturedParts[i];
+    SCOPED_TRACE(part.name);
+    EXPECT_EQ(std::string(functions[i]).substr(0, 7), "scene_" + std::to_string(part.scene));
+    const float begin = static_cast<float>(part.begin);
+    ASSERT_EQ(static_cast<double>(begin), part.begin);
+    expect_one(begin, functions[i], 0.0f);
+    if (i > 0) {
+      const float before = std::nextafter(begin, 0.0f);
+      expect_one(before, functions[i - 1], before - static_cast<float>(kPicturedParts[i - 1].begin));
+    }
+  }
+  const float last = static_cast<float>(kLastPicture);
+  ASSERT_EQ(static_cast<double>(last), kLastPicture);
+  const float closing = static_cast<float>(show_part(Part::ClosingPicture).begin);
+  expect_one(std::nextafter(last, 0.0f), "scene_5", std::nextafter(last, 0.0f) - closing);
+  EXPECT_TRUE(play(last).empty());
+  const float end = static_cast<float>(kShowEnd);
+  ASSERT_EQ(static_cast<double>(end), kShowEnd);
+  EXPECT_TRUE(play(end).empty());
+}
+
 TEST(Timeline, NothingDrawsFrom185UpToAndIncluding190) {
   for (float t : {185.0f, 187.3f, 189.999f, 190.0f}) EXPECT_TRUE(play(t).empty()) << t;
 }
 
 // The first frame after 190 draws nothing and ends the process with status 0.
 TEST(TimelineDeathTest, TheFirstFrameAfter190EndsTheProcessWithStatusZeroDrawingNothing) {
-  for (float t : {190.01f, 250.0f})
+  for (float t : {std::nextafter(static_cast<float>(kShowEnd), std::numeric_limits<float>::infinity()), 190.01f, 250.0f})
     EXPECT_EXIT(
         {
           gCalls.clear();

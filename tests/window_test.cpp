@@ -1,5 +1,6 @@
 // The desktop window under a private X server: the picture turned into the
-// landscape view with black bars, the keys, and the default size.
+// landscape view with black bars, the keys and the on-screen display through
+// the window's controls, and the default size.
 #include <gtest/gtest.h>
 
 #include <SDL2/SDL.h>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/desktop/window.h"
+#include "shell/desktop/window_player.h"
 #include "support/process.h"
 
 namespace {
@@ -95,7 +97,8 @@ TEST_F(WindowTest, ResizingKeepsTheAspectWithBlackBars) {
 TEST_F(WindowTest, EscLeavesFullScreenFirstThenQuitsAndClosingQuits) {
   platform::Window window(320, 480, scaled(1));
   int quits = 0;
-  window.onCommand = [&](const platform::PlayerCommand& c) { quits += c.kind == platform::PlayerCommand::Quit; };
+  WindowControls controls(window, [] { return DisplayState{}; },
+                          [&](const PlayerCommand& c) { quits += c.kind == PlayerCommand::Quit; });
   auto press = [&](SDL_Keycode k, Uint16 mod = KMOD_NONE, Uint32 type = SDL_KEYDOWN) {
     SDL_Event key{};
     key.type = type;
@@ -121,12 +124,17 @@ TEST_F(WindowTest, EscLeavesFullScreenFirstThenQuitsAndClosingQuits) {
 
 TEST_F(WindowTest, TheOnScreenDisplayIsTheWindowsOwnAndNotThePictures) {
   platform::Window window(320, 480, scaled(1));
-  window.displayState = [] { return platform::DisplayState{95, 190, "The creature", true, false, 100}; };
+  DisplayState state;
+  state.time = 95;
+  state.length = 190;
+  state.part = "The creature";
+  state.paused = true;
+  WindowControls controls(window, [state] { return state; }, [](const PlayerCommand&) {});
   const auto px = portrait_frame();
   window.present(platform::Frame{320, 480, px});
   const std::uint32_t before = window_pixel(240, 310);  // near the bottom of the picture
-  window.showDisplay();
-  EXPECT_TRUE(window.displayShown());
+  controls.showDisplay();
+  EXPECT_TRUE(controls.display().shown());
   EXPECT_NE(window_pixel(240, 310), before);
   // What a screenshot saves is the picture alone.
   std::vector<std::uint8_t> turned(480 * 320 * 4);

@@ -4,11 +4,11 @@
 // gesture). The address can name a moment:
 //   ?at=SECONDS    draws that single moment and stops (links to a moment, tests)
 //   ?from=SECONDS  plays from there
-// A moment is seconds (130, 12.5) or minutes and seconds (2:10), 0 to 190.
+// A moment is seconds (130, 12.5) or minutes and seconds (2:10), from 0 to
+// the show's end (190, as the program says).
 "use strict";
 
 (() => {
-  const kShowEnd = 190;
   const kPictureWidth = 480;  // the phone's screen held sideways
   const kPictureHeight = 320;
 
@@ -67,15 +67,16 @@
     e.currentTarget.blur();
   });
 
-  // A moment named in the address: null when absent, NaN when it is not one.
-  function moment(name) {
+  // A moment named in the address: null when absent, NaN when it is not one
+  // (or after `showEnd`).
+  function moment(name, showEnd) {
     const value = new URLSearchParams(location.search).get(name);
     if (value === null) return null;
     const parts = /^\s*(?:(\d+):)?(\d+(?:\.\d*)?|\.\d+)\s*$/.exec(value);
     if (!parts) return NaN;
     const seconds = Number(parts[1] || 0) * 60 + Number(parts[2]);
     if (parts[1] !== undefined && Number(parts[2]) >= 60) return NaN;
-    return seconds <= kShowEnd ? seconds : NaN;
+    return seconds <= showEnd ? seconds : NaN;
   }
 
   function label(seconds) {
@@ -126,10 +127,11 @@
   }
 
   function ready() {
-    const at = moment("at");
-    const from = moment("from");
+    const showEnd = Module._velmora_show_end();
+    const at = moment("at", showEnd);
+    const from = moment("from", showEnd);
     if (Number.isNaN(at) || Number.isNaN(from)) {
-      setState("failed", "?at= and ?from= take a moment of the show: seconds from 0 to 190, or M:SS.");
+      setState("failed", `?at= and ?from= take a moment of the show: seconds from 0 to ${showEnd}, or M:SS.`);
       return;
     }
     if (at !== null) {

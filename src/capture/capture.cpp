@@ -14,22 +14,15 @@
 #include "platform/eagl.h"
 #include "process/signals.h"
 #include "platform/sound_file.h"
+#include "shell/clock_text.h"
 #include "shell/offline_show.h"
-#include "shell/schedule.h"
+#include "engine/schedule.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
-// "3:05.000"
-std::string clock_text(double seconds) {
-  char text[32];
-  const int minutes = static_cast<int>(seconds / 60);
-  std::snprintf(text, sizeof text, "%d:%06.3f", minutes, seconds - 60.0 * minutes);
-  return text;
-}
 
 // One line on a terminal, rewritten in place; nothing otherwise.
 class Progress {
@@ -44,7 +37,7 @@ class Progress {
     const double rate = elapsed > 0 ? done / elapsed : 0;
     const double left = rate > 0 ? (frames_ - done) / rate : 0;
     std::fprintf(stderr, "\rvelmora capture: %3.0f%%  at %s  %4.0f frames/s  %3.0f s left ",
-                 100.0 * done / frames_, clock_text(from_ + static_cast<double>(done) / fps_).c_str(), rate, left);
+                 100.0 * done / frames_, clock_text(from_ + static_cast<double>(done) / fps_, 3).c_str(), rate, left);
     std::fflush(stderr);
   }
   void end() {
@@ -132,7 +125,7 @@ int capture_video(const CaptureOptions& o) {
   const double wall = progress.elapsed();
   const double duration = static_cast<double>(frames) / o.fps;
   std::fprintf(stderr, "velmora capture: %s: %ld frames, %s, %.1f MB, %.1f times real time\n", o.out.c_str(), frames,
-               clock_text(duration).c_str(), static_cast<double>(encoder.size()) / 1e6,
+               clock_text(duration, 3).c_str(), static_cast<double>(encoder.size()) / 1e6,
                wall > 0 ? duration / wall : 0);
   if (o.times) {
     const double readback = platform::readback_seconds() - readback_before;

@@ -32,8 +32,6 @@ void use_virtual_clock(std::int64_t start_us) {
   gVirtualUs = start_us;
 }
 
-bool virtual_clock_in_use() { return gVirtual; }
-
 std::int64_t virtual_now_us() { return gVirtualUs; }
 
 void set_virtual_now_us(std::int64_t us) { gVirtualUs = us; }

@@ -23,7 +23,6 @@ void sleep_until(std::int64_t deadline_ns);
 // Switches this process to the virtual clock, starting at `start_us`
 // microseconds. Irreversible for the process's life.
 void use_virtual_clock(std::int64_t start_us = 0);
-bool virtual_clock_in_use();
 
 // Virtual clock only: the current time in microseconds, and setting it (a
 // driver may set it back, as a wall clock can be set back).

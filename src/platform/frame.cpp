@@ -1,6 +1,7 @@
 #include "platform/frame.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace platform {
@@ -33,6 +34,16 @@ void orient_frame(const Frame& frame, Orientation o, std::uint8_t* out, int out_
         for (int lx = lx0; lx < lx1; ++lx) row[lx] = src32[lx * w + px];
       }
     }
+  }
+}
+
+void upright_opaque(const std::uint8_t* gl_rows, int width, int height, std::uint8_t* out) {
+  static_assert(std::endian::native == std::endian::little, "pixels are handled as RGBA bytes in little-endian words");
+  const size_t pitch = static_cast<size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) {
+    const auto* src = reinterpret_cast<const std::uint32_t*>(gl_rows + (height - 1 - y) * pitch);
+    auto* dst = reinterpret_cast<std::uint32_t*>(out + y * pitch);
+    for (int x = 0; x < width; ++x) dst[x] = src[x] | 0xff000000u;  // RGBA bytes, little-endian word
   }
 }
 

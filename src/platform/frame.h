@@ -26,6 +26,11 @@ int oriented_height(int width, int height, Orientation o);
 // `out_pitch` bytes), turned as `o` says.
 void orient_frame(const Frame& frame, Orientation o, std::uint8_t* out, int out_pitch);
 
+// A width x height picture as GL reads it back (bottom row first) turned
+// into a presented one: top row first and opaque, whatever alpha the drawing
+// left.
+void upright_opaque(const std::uint8_t* gl_rows, int width, int height, std::uint8_t* out);
+
 // `count` RGBA pixels with their colour multiplied by their alpha, rounded to
 // the nearest level (how every picture reader hands pictures to GL), and the
 // way back (for what takes straight alpha).

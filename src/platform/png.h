@@ -1,7 +1,9 @@
 #pragma once
-// PNG files in and out (libpng). Reading turns any colour type into 8-bit RGBA
-// with premultiplied alpha, top row first; writing goes through a temporary
-// file so that no half-written picture is ever left behind.
+// PNG files in and out. Reading turns any colour type into 8-bit RGBA with
+// premultiplied alpha, top row first, the same pixels in every flavour (the
+// desktop decodes with libpng, platform/desktop/png.cpp; the page with
+// stb_image, platform/web/png.cpp); writing, the desktop's alone, goes
+// through a temporary file so that no half-written picture is left behind.
 //
 // What a file may ask of the reader is bounded: sides of at most
 // kMaxPictureSide pixels, and the ancillary chunks the show never uses (text,
@@ -9,6 +11,7 @@
 // can make the reader allocate what its header claims.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -39,11 +42,6 @@ class PngReader {
   // ("out of memory", or libpng's "Insufficient memory ...").
   bool outOfMemory() const { return error_.find("memory") != std::string::npos; }
 
- private:
-  void close();
-  bool start();
-
- public:
   // Where the data comes from: a file, or memory.
   struct Source {
     std::FILE* file = nullptr;
@@ -52,9 +50,18 @@ class PngReader {
   };
 
  private:
+  // The flavour's decoding state, defined beside its decoder.
+  struct Decoder;
+  struct DecoderDeleter {
+    void operator()(Decoder* decoder) const;
+  };
+
+  void close();
+  // Reads the header from the source (the flavour's).
+  bool start();
+
   Source source_;
-  void* png_ = nullptr;
-  void* info_ = nullptr;
+  std::unique_ptr<Decoder, DecoderDeleter> decoder_;
   int width_ = 0;
   int height_ = 0;
   std::string error_;

@@ -41,6 +41,12 @@ size_t NSRunLoop::timerCount() const {
 }
 
 bool NSRunLoop::runOnce() {
+  const bool turned = turn();
+  if (turned && afterTurn_) afterTurn_();
+  return turned;
+}
+
+bool NSRunLoop::turn() {
   // However long nothing is due, the loop looks at least this often for a
   // stop signal.
   constexpr std::int64_t kLongestWait = 200'000'000;
@@ -100,6 +106,7 @@ int NSRunLoop::fireDue(std::int64_t horizon_ns) {
     t->fire();
     ++fired;
   }
+  if (afterTurn_) afterTurn_();
   return fired;
 }
 
@@ -110,6 +117,7 @@ void NSRunLoop::stop(int status) {
 
 void NSRunLoop::reset() {
   timers_.clear();
+  afterTurn_ = nullptr;
   stopped_ = false;
   status_ = 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -28,6 +29,11 @@ class NSRunLoop {
 
   void setEventSource(EventSource* source) { events_ = source; }
 
+  // Called at the end of every turn, the browser's included: what must keep
+  // up with the timers without being one (the page's music). The layer above
+  // installs it; none by default.
+  void setAfterTurn(std::function<void()> hook) { afterTurn_ = std::move(hook); }
+
   // Runs turns until stop(); returns the status given to stop(). Returns 0 at
   // once when no timer is scheduled and there is no event source to wait on.
   int run();
@@ -43,14 +49,16 @@ class NSRunLoop {
   // already scheduled when the call began and falls due by `horizon_ns`, each
   // at most once. A timer armed during one frame fires in a later one, so
   // what a call-back presents reaches the screen before the next step runs,
-  // as with the desktop's turns. Returns how many fired.
+  // as with the desktop's turns. Returns how many fired. Either kind of turn
+  // ends with the after-turn hook.
   int fireDue(std::int64_t horizon_ns);
 
   void stop(int status);
   bool stopped() const { return stopped_; }
   int status() const { return status_; }
 
-  // Test support: drops every timer and clears the stop flag.
+  // Test support: drops every timer and the after-turn hook, and clears the
+  // stop flag.
   void reset();
 
   size_t timerCount() const;
@@ -58,11 +66,13 @@ class NSRunLoop {
  private:
   friend class NSTimer;
   NSTimer* add(std::unique_ptr<NSTimer> timer);
+  bool turn();
   NSTimer* earliest() const;
   void purge();
 
   std::vector<std::unique_ptr<NSTimer>> timers_;
   EventSource* events_ = nullptr;
+  std::function<void()> afterTurn_;
   std::uint64_t nextSequence_ = 0;
   bool stopped_ = false;
   int status_ = 0;
@@ -79,7 +89,6 @@ class NSTimer {
   void invalidate() { valid_ = false; }
   bool isValid() const { return valid_; }
   double timeInterval() const { return interval_; }
-  std::int64_t fireDeadline() const { return deadline_; }
 
  private:
   friend class NSRunLoop;

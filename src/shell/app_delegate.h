@@ -6,15 +6,12 @@
 #include <functional>
 
 #include "platform/application.h"
-#include "platform/frame.h"
 
 class EAGLView;
 
 class velmoraAppDelegate final : public platform::ApplicationDelegate {
  public:
-  platform::FrameSink* window() const { return window_; }
-  void setWindow(platform::FrameSink* window) { window_ = window; }
-  EAGLView* glView() const { return glView_; }
+  // The view it stages the start-up on, connected by the main interface.
   void setGlView(EAGLView* view) { glView_ = view; }
 
   void applicationDidFinishLaunching() override;
@@ -29,7 +26,6 @@ class velmoraAppDelegate final : public platform::ApplicationDelegate {
   std::function<void()> onLoaded;
 
  private:
-  platform::FrameSink* window_ = nullptr;
   EAGLView* glView_ = nullptr;
 };
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/demo.h"
-#include "shell/schedule.h"
+#include "engine/schedule.h"
 
 namespace {
 
@@ -39,12 +39,13 @@ std::vector<double> ShowHandOff::frames_before(double t, double period) {
   if (before < 0) return frames;
   // The grid frame at or after `moment`, and the one before it.
   auto first_from = [&](double moment) { return t - period * std::floor((t - moment) / period); };
-  for (const ShowPart& part : kShowParts) {
+  for (const ShowPart& part : kPicturedParts) {
     if (part.begin > before) break;
+    const double end = part_end(part);
     const double first = first_from(part.begin);
-    if (first < part.end && first < before) frames.push_back(first);
-    if (part.end <= before) {
-      const double last = first_from(part.end) - period;
+    if (first < end && first < before) frames.push_back(first);
+    if (end <= before) {
+      const double last = first_from(end) - period;
       if (last > first) frames.push_back(last);
     }
   }

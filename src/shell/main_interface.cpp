@@ -4,33 +4,20 @@
 
 #include "engine/demo.h"
 #include "platform/clock.h"
-#include "platform/desktop/window.h"
 #include "platform/run_loop.h"
 #include "shell/av_player.h"
 
-MainInterface::MainInterface(platform::FrameSink* sink, platform::Window* window, int render_scale)
+MainInterface::MainInterface(platform::FrameSink* sink, int render_scale)
     : layer_(kScreenWidth * render_scale, kScreenHeight * render_scale, sink), renderScale_(render_scale) {
   view_ = EAGLView::initWithLayer(&layer_);
   if (!view_) return;
-  delegate_.setWindow(window);
   delegate_.setGlView(view_.get());
   delegate_.onLoaded = [this] {
     handOff_.record();
     if (handOffAtStart_) handOffTo(start_offset());
   };
   application_ = std::make_unique<platform::UIApplication>(delegate_, *view_);
-  if (window) {
-    platform::UIApplication* app = application_.get();
-    // Without a player, the window's one command is to quit.
-    window->onCommand = [app](const platform::PlayerCommand& c) {
-      if (c.kind == platform::PlayerCommand::Quit) app->terminate(0);
-    };
-    window->onActivity = [app](bool active) { app->setActive(active); };
-    platform::NSRunLoop::mainRunLoop().setEventSource(window);
-  }
 }
-
-MainInterface::~MainInterface() { platform::NSRunLoop::mainRunLoop().setEventSource(nullptr); }
 
 void MainInterface::launch() {
   avAudioPrefetch();

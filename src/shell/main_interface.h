@@ -11,10 +11,6 @@
 #include "shell/eagl_view.h"
 #include "shell/hand_off.h"
 
-namespace platform {
-class Window;
-}
-
 // The phone's screen; a render scale multiplies it.
 constexpr int kScreenWidth = 320;
 constexpr int kScreenHeight = 480;
@@ -22,11 +18,9 @@ constexpr int kMaxRenderScale = 8;
 
 class MainInterface {
  public:
-  // Presentations go to `sink`; `window`, when given, is the sink too and also
-  // reports close requests and visibility to the application. The layer is
-  // the phone's screen times `render_scale`.
-  MainInterface(platform::FrameSink* sink, platform::Window* window, int render_scale = 1);
-  ~MainInterface();
+  // Presentations go to `sink` (a window, a captured frame, nowhere). The
+  // layer is the phone's screen times `render_scale`.
+  explicit MainInterface(platform::FrameSink* sink, int render_scale = 1);
 
   // False when no OpenGL ES 1.1 context could be created.
   bool ready() const { return view_ != nullptr; }
@@ -59,7 +53,6 @@ class MainInterface {
   const ShowHandOff& handOff() const { return handOff_; }
 
   EAGLView& view() { return *view_; }
-  velmoraAppDelegate& delegate() { return delegate_; }
   platform::UIApplication& application() { return *application_; }
   platform::CAEAGLLayer& layer() { return layer_; }
 

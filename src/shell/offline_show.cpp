@@ -16,7 +16,7 @@ platform::CaptureSink* prepare(platform::CaptureSink* sink) {
 }
 }  // namespace
 
-OfflineShow::OfflineShow(int render_scale) : ui_(prepare(&capture_), nullptr, render_scale) {
+OfflineShow::OfflineShow(int render_scale) : ui_(prepare(&capture_), render_scale) {
   if (!ui_.ready()) return;
   ui_.launch();
   if (ui_.runStartUp()) start_ = platform::virtual_now_us();

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "engine/demo.h"
+#include "engine/schedule.h"
 #include "shell/av_player.h"
 #include "shell/main_interface.h"
-#include "shell/schedule.h"
 
 std::string screenshot_name(double seconds) {
   char name[48];
@@ -21,20 +21,19 @@ double Player::now() const {
   return ui_.view().animationTimer() ? ui_.view().lastFrameTime() : 0;
 }
 
-platform::DisplayState Player::display() const {
-  platform::DisplayState d;
+DisplayState Player::display() const {
+  DisplayState d;
   d.time = now();
   d.length = kShowEnd;
-  const ShowPart* part = show_part_at(d.time);
-  d.part = part ? part->name : "The end";
+  d.part = show_part_at(d.time).name;
   d.paused = paused_;
   d.muted = muted_;
   d.volume = volume_ * 10;
   return d;
 }
 
-void Player::handle(const platform::PlayerCommand& c) {
-  using C = platform::PlayerCommand;
+void Player::handle(const PlayerCommand& c) {
+  using C = PlayerCommand;
   // Before the start-up is over there is no show to control yet; quitting
   // is always possible.
   if (c.kind != C::Quit && !ui_.handOff().recorded()) return;
@@ -57,14 +56,14 @@ void Player::handle(const platform::PlayerCommand& c) {
     case C::PreviousPart: {
       // The start of the part before this one, or of this one when well into it.
       double target = 0;
-      for (const ShowPart& p : kShowParts) {
+      for (const ShowPart& p : kPicturedParts) {
         if (p.begin < now() - 1) target = p.begin;
       }
       seek(target);
       break;
     }
     case C::NextPart:
-      for (const ShowPart& p : kShowParts) {
+      for (const ShowPart& p : kPicturedParts) {
         if (p.begin > now() + 1e-3) {
           seek(p.begin);
           break;
@@ -72,7 +71,7 @@ void Player::handle(const platform::PlayerCommand& c) {
       }
       break;
     case C::Scene:
-      for (const ShowPart& p : kShowParts) {
+      for (const ShowPart& p : kPicturedParts) {
         if (p.scene == static_cast<int>(c.value)) {
           seek(p.begin);
           break;

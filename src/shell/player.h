@@ -9,7 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/player_commands.h"
+#include "shell/on_screen_display.h"
+#include "shell/player_commands.h"
 
 class MainInterface;
 
@@ -17,8 +18,8 @@ class Player {
  public:
   explicit Player(MainInterface& ui);
 
-  void handle(const platform::PlayerCommand& command);
-  platform::DisplayState display() const;
+  void handle(const PlayerCommand& command);
+  DisplayState display() const;
 
   bool paused() const { return paused_; }
   // The moment shown now.

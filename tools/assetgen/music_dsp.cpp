@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <numbers>
 
 namespace assetgen::music {
 
@@ -14,7 +15,7 @@ float gain_to_db(float gain) { return 20.0f * std::log10(std::max(gain, 1e-12f))
 
 void Svf::set(float hz, float resonance) {
   hz = std::clamp(hz, 10.0f, 0.45f * kSampleRate);
-  const float g = std::tan(kPi * hz / kSampleRate);
+  const float g = std::tan(std::numbers::pi_v<float> * hz / kSampleRate);
   k_ = 2.0f - 1.96f * std::clamp(resonance, 0.0f, 1.0f);
   a1_ = 1.0f / (1.0f + g * (g + k_));
   a2_ = g * a1_;
@@ -22,7 +23,7 @@ void Svf::set(float hz, float resonance) {
 }
 
 Biquad Biquad::highpass(double hz, double q) {
-  const double w = 2.0 * 3.141592653589793 * hz / kSampleRate;
+  const double w = 2.0 * std::numbers::pi * hz / kSampleRate;
   const double alpha = std::sin(w) / (2.0 * q);
   const double c = std::cos(w);
   const double a0 = 1.0 + alpha;
@@ -30,7 +31,7 @@ Biquad Biquad::highpass(double hz, double q) {
 }
 
 Biquad Biquad::lowpass(double hz, double q) {
-  const double w = 2.0 * 3.141592653589793 * hz / kSampleRate;
+  const double w = 2.0 * std::numbers::pi * hz / kSampleRate;
   const double alpha = std::sin(w) / (2.0 * q);
   const double c = std::cos(w);
   const double a0 = 1.0 + alpha;
@@ -41,7 +42,7 @@ PingPongDelay::PingPongDelay(int delay_samples, float feedback, float damping_hz
     : left_(static_cast<std::size_t>(delay_samples), 0.0f),
       right_(static_cast<std::size_t>(delay_samples), 0.0f),
       feedback_(feedback),
-      damp_coef_(1.0f - std::exp(-2.0f * kPi * damping_hz / kSampleRate)) {}
+      damp_coef_(1.0f - std::exp(-2.0f * std::numbers::pi_v<float> * damping_hz / kSampleRate)) {}
 
 void PingPongDelay::process(float in, float& out_l, float& out_r) {
   const float dl = left_[pos_];
@@ -107,8 +108,8 @@ struct Interpolators {
       double sum = 0.0;
       for (int k = 0; k < 8; ++k) {
         const double x = (k - 3) - frac;
-        const double sinc = std::sin(3.141592653589793 * x) / (3.141592653589793 * x);
-        const double window = 0.5 + 0.5 * std::cos(3.141592653589793 * x / 4.5);
+        const double sinc = std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+        const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / 4.5);
         taps[p][k] = static_cast<float>(sinc * window);
         sum += sinc * window;
       }
@@ -213,11 +214,10 @@ namespace {
 
 // The two K-weighting stages (high shelf, then high pass) for a sample rate.
 std::array<Biquad, 2> k_weighting(int rate) {
-  const double pi = 3.141592653589793;
   double f0 = 1681.974450955533;
   const double gain_db = 3.999843853973347;
   double q = 0.7071752369554196;
-  double k = std::tan(pi * f0 / rate);
+  double k = std::tan(std::numbers::pi * f0 / rate);
   const double vh = std::pow(10.0, gain_db / 20.0);
   const double vb = std::pow(vh, 0.4996667741545416);
   double a0 = 1.0 + k / q + k * k;
@@ -225,7 +225,7 @@ std::array<Biquad, 2> k_weighting(int rate) {
                      2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0);
   f0 = 38.13547087602444;
   q = 0.5003270373238773;
-  k = std::tan(pi * f0 / rate);
+  k = std::tan(std::numbers::pi * f0 / rate);
   a0 = 1.0 + k / q + k * k;
   const Biquad highpass(1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0);
   return {shelf, highpass};

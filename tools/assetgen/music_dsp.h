@@ -11,7 +11,6 @@
 namespace assetgen::music {
 
 inline constexpr int kSampleRate = 44100;
-inline constexpr float kPi = 3.14159265358979f;
 
 float midi_to_hz(float midi);
 float db_to_gain(float db);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,7 +14,6 @@ namespace {
 
 constexpr double kStep = 0.125;  // a sixteenth note
 constexpr double kBar = 2.0;     // a 4/4 bar
-constexpr double kPiD = 3.141592653589793;
 
 // ---------------------------------------------------------------- notation
 
@@ -313,7 +313,7 @@ void intro(Score& s) {
   const Curve level = [](double t) {
     float v = smoothstep(0.0, 2.5, t);
     // The picture dips to black at 11.5 s and comes back.
-    if (t > 10.0 && t < 13.0) v *= static_cast<float>(0.3 + 0.7 * (0.5 + 0.5 * std::cos(2.0 * kPiD * (t - 10.0) / 3.0)));
+    if (t > 10.0 && t < 13.0) v *= static_cast<float>(0.3 + 0.7 * (0.5 + 0.5 * std::cos(2.0 * std::numbers::pi * (t - 10.0) / 3.0)));
     return v;
   };
   // The glow's pulse: 0.75 + 0.25 cos(t) cos(2t).
@@ -375,7 +375,7 @@ void rig(Score& s) {
   // The shake's amplitude, 0 at 28 s, full at 36 s, easing off to 40 s.
   const Curve shake = [](double t) {
     if (t < 28.0 || t > 40.0) return 0.0f;
-    return static_cast<float>(0.5 - 0.5 * std::cos(kPiD * (t - 28.0) / 8.0));
+    return static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * (t - 28.0) / 8.0));
   };
   const Curve ribbons = [](double t) { return t < 39.0 ? 0.82f : 1.0f; };
 
@@ -417,7 +417,7 @@ void rig(Score& s) {
   }
   Note arp = pluck(0.26f, 0.9f);
   arp.level = [](double t) {
-    if (t < 25.0) return static_cast<float>(0.5 - 0.5 * std::cos(kPiD * (t - 21.0) / 2.0));
+    if (t < 25.0) return static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * (t - 21.0) / 2.0));
     return 0.8f * smoothstep(27.0, 29.0, t) + (t > 39.0 ? 0.1f : 0.0f);
   };
   s.arpeggio(prog, 21.0, 52.0, "0120312031201202", arp, 12);
@@ -441,7 +441,7 @@ void rig(Score& s) {
   // The teal panel sweeps in from the right.
   s.add(Note{.instrument = Instrument::Sweep, .time = 52.0, .length = 1.0, .velocity = 0.3f, .pan = 1.0f,
              .reverb = 0.2f, .param = -1.0f});
-  roll(s, 52.0, 53.0, 0.12f, 0.45f);
+  roll(s, kMetaballStart - 1.0, kMetaballStart, 0.12f, 0.45f);
 }
 
 // 53-70 s: the metaballs, a bouncier groove; blobs appear from 55 s and
@@ -491,8 +491,8 @@ void metaballs(Score& s) {
     s.add(d);
   });
 
-  s.add(riser(66.0, 70.0, 0.2f));
-  roll(s, 69.0, 70.0, 0.15f, 0.5f);
+  s.add(riser(66.0, kCreatureStart, 0.2f));
+  roll(s, 69.0, kCreatureStart, 0.15f, 0.5f);
 }
 
 // 70-114.5 s: the creature swims up out of the dark (brightening to 85 s),
@@ -504,7 +504,7 @@ void creature(Score& s) {
   for (int k = 0; k < 10; ++k) prog.add(start + 4.0 * k, *turn[static_cast<std::size_t>(k) % 4]);
   prog.add(110.0, kE);
   const Curve dawn = [](double t) {
-    float v = 0.2f + 0.8f * smoothstep(70.0, 84.0, t);
+    float v = 0.2f + 0.8f * smoothstep(kCreatureStart, 84.0, t);
     if (t > 114.0) v *= static_cast<float>(std::max(0.0, 1.0 - (t - 114.0) / 0.4));
     return v;
   };
@@ -569,7 +569,7 @@ void creature(Score& s) {
     t = s.line(t, phrase, l, 0.95);
 
   // Into the greetings: a reversed swell over the fade to black.
-  s.add(riser(113.0, 114.5, 0.16f));
+  s.add(riser(113.0, kGreetingsStart, 0.16f));
 }
 
 // 114.5-130 s: the greetings, one line every 1.5 s, two lines to a chord; a
@@ -617,14 +617,14 @@ void finale(Score& s) {
 
   // In the dark: the cube's hum, flickering with the picture.
   const Curve glow = [flicker](double t) {
-    return smoothstep(130.0, 132.5, t) * (0.55f + 0.45f * flicker(t)) * (1.0f - smoothstep(137.6, 138.0, t));
+    return smoothstep(kFinaleStart, 132.5, t) * (0.55f + 0.45f * flicker(t)) * (1.0f - smoothstep(137.6, 138.0, t));
   };
   Note hum = pad(0.2f, 0.45f);
   hum.duck = 0.0f;
   hum.param = 0.05f;
   hum.reverb = 0.35f;
   hum.level = glow;
-  hum.brightness = ramp({{130.0, 0.5f}, {138.0, 0.95f}});
+  hum.brightness = ramp({{kFinaleStart, 0.5f}, {138.0, 0.95f}});
   s.hold(start, 8.0, kAm9.tones, hum);
   Note low = sub(0.2f, 1.0f);
   s.add(low);
@@ -644,7 +644,7 @@ void finale(Score& s) {
   const Curve black = [](double t) {
     if (t < 140.0) return 1.0f;
     if (t >= 141.0) return 0.0f;
-    return static_cast<float>(0.5 + 0.5 * std::cos(kPiD * (t - 140.0)));
+    return static_cast<float>(0.5 + 0.5 * std::cos(std::numbers::pi * (t - 140.0)));
   };
   s.add(crash(0.5f, 2.2f));
   s.last().time = 138.0;
@@ -773,7 +773,7 @@ std::vector<Note> compose() {
 float master_level(double t) {
   if (t < 183.0) return 1.0f;
   if (t >= kSilenceFrom) return 0.0f;
-  return static_cast<float>(0.5 + 0.5 * std::cos(kPiD * (t - 183.0) / (kSilenceFrom - 183.0)));
+  return static_cast<float>(0.5 + 0.5 * std::cos(std::numbers::pi * (t - 183.0) / (kSilenceFrom - 183.0)));
 }
 
 }  // namespace assetgen::music

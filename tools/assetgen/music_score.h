@@ -4,20 +4,22 @@
 // bar two seconds, and every scene cut falls on a beat.
 #include <vector>
 
+#include "engine/schedule.h"
 #include "music_voices.h"
 
 namespace assetgen::music {
 
-inline constexpr double kSongSeconds = 190.0;
+inline constexpr double kSongSeconds = kShowEnd;
 
-// Where the sections begin, in seconds: each is a cut in the show.
-inline constexpr double kRigStart = 15.0;        // the live drill rig takes over from the intro
-inline constexpr double kMetaballStart = 53.0;   // the teal field
-inline constexpr double kCreatureStart = 70.0;   // the swimming creature
-inline constexpr double kGreetingsStart = 114.5;
-inline constexpr double kFinaleStart = 130.0;    // the glowing cube and the credits
-inline constexpr double kOutroStart = 180.0;     // the closing picture
-inline constexpr double kSilenceFrom = 185.0;    // the picture is black from here on
+// Where the sections begin, in seconds: each is a cut in the show, from the
+// show's schedule but the first, which falls inside its opening part.
+inline constexpr double kRigStart = 15.0;  // the live drill rig takes over from the intro
+inline constexpr double kMetaballStart = show_part(Part::Metaballs).begin;  // the teal field
+inline constexpr double kCreatureStart = show_part(Part::Creature).begin;   // the swimming creature
+inline constexpr double kGreetingsStart = show_part(Part::Greetings).begin;
+inline constexpr double kFinaleStart = show_part(Part::GlowingCube).begin;    // the glowing cube and the credits
+inline constexpr double kOutroStart = show_part(Part::ClosingPicture).begin;  // the closing picture
+inline constexpr double kSilenceFrom = kLastPicture;  // the picture is black from here on
 
 // All notes of the track, in no particular order.
 std::vector<Note> compose();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <tuple>
 
 namespace assetgen::music {
@@ -254,7 +255,7 @@ void bell(const Note& n, Dry& out) {
   const float index_fall = decay_factor(0.35f * tau);
   Strike env(tau);
   // Phase modulation: the index is in radians, the phases in turns.
-  constexpr float kTurnsPerRadian = 1.0f / (2.0f * kPi);
+  constexpr float kTurnsPerRadian = 1.0f / (2.0f * std::numbers::pi_v<float>);
   for (std::size_t i = 0; i < v.count(); ++i) {
     const float s = Oscillator::fast_sin(carrier + index * kTurnsPerRadian * Oscillator::fast_sin(modulator));
     index *= index_fall;
@@ -300,10 +301,10 @@ void sweep(const Note& n, Dry& out) {
   const float len = v.length();
   for (std::size_t i = 0; i < v.count(); ++i) {
     const float x = std::min(v.time(i) / len, 1.0f);
-    const float arch = std::sin(kPi * x);
+    const float arch = std::sin(std::numbers::pi_v<float> * x);
     if (v.control(i)) bp.set(600.0f * std::pow(10.0f, arch), 0.45f);
     // Travels across the stereo field from `pan` to `param`.
-    const float angle = (n.pan + (n.param - n.pan) * x + 1.0f) * 0.25f * kPi;
+    const float angle = (n.pan + (n.param - n.pan) * x + 1.0f) * 0.25f * std::numbers::pi_v<float>;
     const float s = bp.process(noise.next()).band * arch * 1.41421356f;
     v.stereo(i, s * std::cos(angle), s * std::sin(angle));
   }
@@ -420,7 +421,7 @@ void Mixer::place(const Note& n, const Dry& dry) {
   const auto first = static_cast<std::size_t>(std::llround(std::max(0.0, n.time) * kSampleRate));
   if (first >= frames()) return;
   const std::size_t count = std::min(dry.left.size(), frames() - first);
-  const float angle = (std::clamp(n.pan, -1.0f, 1.0f) + 1.0f) * 0.25f * kPi;
+  const float angle = (std::clamp(n.pan, -1.0f, 1.0f) + 1.0f) * 0.25f * std::numbers::pi_v<float>;
   const float pan_l = std::cos(angle) * 1.41421356f, pan_r = std::sin(angle) * 1.41421356f;
   const bool stereo = !dry.right.empty();
   auto gain_at = [&](std::size_t at) {

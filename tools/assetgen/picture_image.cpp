@@ -1,5 +1,6 @@
 #include "picture_image.h"
 
+#include <numbers>
 #include <png.h>
 
 #include <algorithm>
@@ -28,12 +29,11 @@ void add_stop(cairo_pattern_t* p, double at, Rgb c, double alpha) {
 }
 
 void rounded_square_path(cairo_t* cr, double from, double to, double radius) {
-  constexpr double kPi = 3.14159265358979323846;
   cairo_new_sub_path(cr);
-  cairo_arc(cr, to - radius, from + radius, radius, -kPi / 2, 0);
-  cairo_arc(cr, to - radius, to - radius, radius, 0, kPi / 2);
-  cairo_arc(cr, from + radius, to - radius, radius, kPi / 2, kPi);
-  cairo_arc(cr, from + radius, from + radius, radius, kPi, 3 * kPi / 2);
+  cairo_arc(cr, to - radius, from + radius, radius, -std::numbers::pi / 2, 0);
+  cairo_arc(cr, to - radius, to - radius, radius, 0, std::numbers::pi / 2);
+  cairo_arc(cr, from + radius, to - radius, radius, std::numbers::pi / 2, std::numbers::pi);
+  cairo_arc(cr, from + radius, from + radius, radius, std::numbers::pi, 3 * std::numbers::pi / 2);
   cairo_close_path(cr);
 }
 

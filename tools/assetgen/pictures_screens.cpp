@@ -2,6 +2,7 @@
 // and stored through the mapping that draws it.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "picture_mapping.h"
 #include "pictures_internal.h"
@@ -10,7 +11,6 @@ namespace assetgen {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kW = kLandscapeWidth, kH = kLandscapeHeight;
 
 // The drill rig stands with its origin at landscape (160, 213) and its feet
@@ -93,7 +93,7 @@ Image draw_background_scene1(int scale) {
 
   // Rings around the sun, faint teal.
   for (int i = 0; i < 4; ++i) {
-    cairo_arc(cr, kRigX, kRigCentreY, 128 + i * 34, 0, 2 * kPi);
+    cairo_arc(cr, kRigX, kRigCentreY, 128 + i * 34, 0, 2 * std::numbers::pi);
     set_source(cr, kWhite, 0.30 - i * 0.05);
     cairo_set_line_width(cr, 2.5 - i * 0.4);
     cairo_stroke(cr);
@@ -104,7 +104,7 @@ Image draw_background_scene1(int scale) {
   cairo_save(cr);
   cairo_rectangle(cr, 0, 0, kW, kHorizon);
   cairo_clip(cr);
-  cairo_arc(cr, kRigX, kRigCentreY, 112, 0, 2 * kPi);
+  cairo_arc(cr, kRigX, kRigCentreY, 112, 0, 2 * std::numbers::pi);
   cairo_pattern_t* sun = cairo_pattern_create_linear(0, kRigCentreY - 112, 0, kHorizon);
   add_stop(sun, 0.0, {1.0, 0.97, 0.92});
   add_stop(sun, 0.55, {1.0, 0.80, 0.88});
@@ -266,8 +266,8 @@ Image draw_korvane_final(int scale) {
   const std::string bye = "THANKS FOR WATCHING";
   const double bw = text_width(cr, bye) + 32, pill_y = 190;
   cairo_new_path(cr);
-  cairo_arc(cr, cx - bw / 2 + 14, pill_y, 14, kPi / 2, 3 * kPi / 2);
-  cairo_arc(cr, cx + bw / 2 - 14, pill_y, 14, -kPi / 2, kPi / 2);
+  cairo_arc(cr, cx - bw / 2 + 14, pill_y, 14, std::numbers::pi / 2, 3 * std::numbers::pi / 2);
+  cairo_arc(cr, cx + bw / 2 - 14, pill_y, 14, -std::numbers::pi / 2, std::numbers::pi / 2);
   cairo_close_path(cr);
   set_source(cr, kBlack);
   cairo_fill(cr);
@@ -295,7 +295,7 @@ Image draw_loading(int scale) {
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   cairo_set_line_width(cr, 7);
   for (int i = 0; i < 12; ++i) {
-    const double a = -kPi / 2 + i * kPi / 6;
+    const double a = -std::numbers::pi / 2 + i * std::numbers::pi / 6;
     const double f = i / 11.0;
     cairo_move_to(cr, cx + 30 * std::cos(a), cy + 30 * std::sin(a));
     cairo_line_to(cr, cx + 46 * std::cos(a), cy + 46 * std::sin(a));
@@ -369,7 +369,7 @@ Image draw_murelbg(int scale) {
     const Rgb c = pick < 0.4 ? kPink : pick < 0.8 ? kTeal : kWhite;
     for (int tile = -1; tile <= 1; ++tile) {
       const double yy = y + tile * kTall;
-      cairo_arc(cr, x, yy, r, 0, 2 * kPi);
+      cairo_arc(cr, x, yy, r, 0, 2 * std::numbers::pi);
       set_source(cr, c, 0.10 + 0.10 * hash01(i, 5, 31));
       cairo_fill_preserve(cr);
       set_source(cr, c, 0.35);

@@ -11,6 +11,7 @@
 //   centre, its light and the trunk's shadow painted where they fall.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "cube_scene_layout.h"
 #include "pictures_internal.h"
@@ -19,7 +20,6 @@ namespace assetgen {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 std::uint8_t byte(double v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 
@@ -51,7 +51,7 @@ Image draw_bubble() {
   add_stop(body, 0, kWhite, 0.04);
   add_stop(body, 0.75, kTeal, 0.14);
   add_stop(body, 1, kWhite, 0.55);
-  cairo_arc(cr, c, c, r, 0, 2 * kPi);
+  cairo_arc(cr, c, c, r, 0, 2 * std::numbers::pi);
   cairo_set_source(cr, body);
   cairo_fill(cr);
   cairo_pattern_destroy(body);
@@ -61,7 +61,7 @@ Image draw_bubble() {
   add_stop(rim, 0, kTeal, 0.95);
   add_stop(rim, 0.5, kWhite, 0.9);
   add_stop(rim, 1, kPink, 0.95);
-  cairo_arc(cr, c, c, r - 1.5, 0, 2 * kPi);
+  cairo_arc(cr, c, c, r - 1.5, 0, 2 * std::numbers::pi);
   cairo_set_line_width(cr, 3);
   cairo_set_source(cr, rim);
   cairo_stroke(cr);
@@ -71,13 +71,13 @@ Image draw_bubble() {
   paint_glow(canvas, kWhite, 0.95, 4, [&](cairo_t* g) {
     cairo_save(g);
     cairo_translate(g, c - 22, c - 24);
-    cairo_rotate(g, -kPi / 4);
+    cairo_rotate(g, -std::numbers::pi / 4);
     cairo_scale(g, 16, 8);
-    cairo_arc(g, 0, 0, 1, 0, 2 * kPi);
+    cairo_arc(g, 0, 0, 1, 0, 2 * std::numbers::pi);
     cairo_restore(g);
     cairo_fill(g);
   });
-  cairo_arc(cr, c + 30, c + 28, 4, 0, 2 * kPi);
+  cairo_arc(cr, c + 30, c + 28, 4, 0, 2 * std::numbers::pi);
   set_source(cr, kWhite, 0.8);
   cairo_fill(cr);
   return canvas.image(true);
@@ -112,7 +112,7 @@ Image draw_mureltextur(int scale) {
     const Rgb back{0.02, 0.22, 0.30}, flank = kTeal, belly{1.0, 0.88, 0.94};
     for (int y = 0; y < canvas.height(); ++y) {
       const double t = (y + 0.5) / (kH * scale);
-      const double around = std::cos(2 * kPi * t);  // 1 on the back, -1 on the belly
+      const double around = std::cos(2 * std::numbers::pi * t);  // 1 on the back, -1 on the belly
       const Rgb base = around > 0 ? mix(flank, back, smoothstep(0.0, 0.9, around))
                                   : mix(flank, belly, smoothstep(0.15, 0.85, -around));
       auto* line = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
@@ -129,7 +129,7 @@ Image draw_mureltextur(int scale) {
   // bands point to the head; outlined in black.
   auto band = [&](double centre, double width, double lead, Rgb c) {
     auto edge = [&](double offset, double y) {
-      return col(centre) + offset + lead * std::pow(std::sin(2 * kPi * y / kH), 2);
+      return col(centre) + offset + lead * std::pow(std::sin(2 * std::numbers::pi * y / kH), 2);
     };
     const int steps = kHalf / 2 * scale;  // a point every two rows at 1x
     auto row_at = [&](int i) { return static_cast<double>(kHalf) * i / steps; };
@@ -154,7 +154,7 @@ Image draw_mureltextur(int scale) {
     const double x = 50 + i * 15.5 + 6 * hash01(i, 0, 5);
     const double y = row(0.25) + (hash01(i, 1, 5) - 0.5) * 38;
     const double r = 2.5 + 3.5 * hash01(i, 3, 5) * (0.4 + x / kW);
-    cairo_arc(cr, x, y, r, 0, 2 * kPi);
+    cairo_arc(cr, x, y, r, 0, 2 * std::numbers::pi);
     set_source(cr, kBlack, 0.85);
     cairo_fill(cr);
   }
@@ -275,7 +275,7 @@ Image draw_mureltextur(int scale) {
       cairo_translate(cr, cx, cy);
       cairo_scale(cr, rx, ry);
       cairo_new_sub_path(cr);
-      cairo_arc(cr, 0, 0, 1, 0, 2 * kPi);
+      cairo_arc(cr, 0, 0, 1, 0, 2 * std::numbers::pi);
       cairo_restore(cr);
     };
     ellipse(ex, ey, 13, 15);
@@ -397,7 +397,7 @@ Image draw_treetrunk_texture(int scale) {
       const double edge_x = std::min(fx, 1 - fx), edge_y = std::min(fy, 1 - fy);
       const double gap = 0.05 + 0.10 * fractal_noise(u * 16, v * 10, 46, 2, 16, 0);
       const double in_plate = smoothstep(gap, gap + 0.12, edge_x) * smoothstep(0.006, 0.025, edge_y);
-      const double round = std::pow(std::sin(kPi * std::clamp(fx, 0.0, 1.0)), 0.6);
+      const double round = std::pow(std::sin(std::numbers::pi * std::clamp(fx, 0.0, 1.0)), 0.6);
       Rgb c = mix(plate_dark, plate_light, hash01(ci, plate, 43));
       c = {c.r * (0.55 + 0.45 * round), c.g * (0.55 + 0.45 * round), c.b * (0.55 + 0.45 * round)};
       const double grain = 0.78 + 0.44 * fractal_noise(u * 96, v * 10, 44, 3, 96, 0);
@@ -408,7 +408,7 @@ Image draw_treetrunk_texture(int scale) {
       c = mix(c, moss, m * 0.75 * (0.3 + 0.7 * in_plate));
       // The cube's light on this spot of bark, the plates' rounded faces
       // catching it better than the grooves.
-      const double h = kTrunkHeight * (1 - v), a = 2 * kPi * u;
+      const double h = kTrunkHeight * (1 - v), a = 2 * std::numbers::pi * u;
       const Point centre = trunk_centre(h);
       const double r = trunk_radius(h, a);
       const Point p{centre.x, centre.y + r * std::cos(a), centre.z + r * std::sin(a)};

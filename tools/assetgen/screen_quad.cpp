@@ -1,12 +1,13 @@
 #include "screen_quad.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace assetgen {
 
 ScreenQuad frustum_quad(const std::array<std::array<double, 3>, 4>& eye,
                         const std::array<std::array<double, 2>, 4>& st, double degrees) {
-  const double a = degrees * 3.14159265358979323846 / 180.0;
+  const double a = degrees * std::numbers::pi / 180.0;
   const double c = std::cos(a), s = std::sin(a);
   ScreenQuad q{};
   for (int i = 0; i < 4; ++i) {

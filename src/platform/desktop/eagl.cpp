@@ -4,7 +4,6 @@
 #include <EGL/eglext.h>
 
 #include <algorithm>
-#include <bit>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -149,15 +148,8 @@ bool EAGLContext::presentRenderbuffer(GLenum /*target*/) {
   }
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
 
-  static_assert(std::endian::native == std::endian::little, "pixels are handled as RGBA bytes in little-endian words");
-  // GL rows run bottom-up; the layer is opaque, so whatever alpha a scene
-  // leaves never shows.
-  const size_t pitch = static_cast<size_t>(w) * 4;
-  for (int y = 0; y < h; ++y) {
-    const auto* src = reinterpret_cast<const std::uint32_t*>(readback_.data() + (h - 1 - y) * pitch);
-    auto* dst = reinterpret_cast<std::uint32_t*>(upright_.data() + y * pitch);
-    for (int x = 0; x < w; ++x) dst[x] = src[x] | 0xff000000u;  // RGBA bytes, little-endian word
-  }
+  // The layer is opaque: whatever alpha a scene leaves never shows.
+  upright_opaque(readback_.data(), w, h, upright_.data());
   gReadbackSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   if (FrameSink* sink = drawableLayer_->sink()) sink->present(Frame{w, h, upright_});
   return true;

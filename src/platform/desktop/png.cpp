@@ -1,3 +1,4 @@
+// PNG files on the desktop: libpng reads and writes them.
 #include "platform/png.h"
 
 #include <png.h>
@@ -35,37 +36,14 @@ void read_source(png_structp png, png_bytep out, png_size_t size) {
 
 }  // namespace
 
-PngReader::~PngReader() { close(); }
+// libpng's read and info structures.
+struct PngReader::Decoder {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ~Decoder() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
 
-void PngReader::close() {
-  if (png_) {
-    auto* png = static_cast<png_structp>(png_);
-    auto* info = static_cast<png_infop>(info_);
-    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    png_ = nullptr;
-    info_ = nullptr;
-  }
-  if (source_.file) std::fclose(source_.file);
-  source_ = Source{};
-}
-
-bool PngReader::open(const std::string& path) {
-  close();
-  const int fd = open_regular_file(path, &error_);
-  if (fd < 0) return false;
-  source_.file = fdopen(fd, "rb");
-  if (!source_.file) {
-    error_ = std::strerror(errno);
-    return false;
-  }
-  return start();
-}
-
-bool PngReader::open(std::span<const std::uint8_t> bytes) {
-  close();
-  source_.memory = bytes;
-  return start();
-}
+void PngReader::DecoderDeleter::operator()(Decoder* decoder) const { delete decoder; }
 
 bool PngReader::start() {
   png_byte signature[8];
@@ -74,9 +52,9 @@ bool PngReader::start() {
     error_ = "out of memory";
     return false;
   }
-  png_ = png;
+  decoder_.reset(new Decoder{png, nullptr});
   png_infop info = png_create_info_struct(png);
-  info_ = info;
+  decoder_->info = info;
   if (!info) {
     error_ = "out of memory";
     return false;
@@ -101,9 +79,9 @@ bool PngReader::start() {
 }
 
 bool PngReader::readPremultiplied(std::uint8_t* rgba) {
-  auto* png = static_cast<png_structp>(png_);
-  auto* info = static_cast<png_infop>(info_);
-  if (!png || !info) return false;
+  if (!decoder_ || !decoder_->info) return false;
+  png_structp png = decoder_->png;
+  png_infop info = decoder_->info;
   const size_t pitch = static_cast<size_t>(width_) * 4;
   std::vector<png_bytep> rows(static_cast<size_t>(height_));
   for (int y = 0; y < height_; ++y) rows[static_cast<size_t>(y)] = rgba + static_cast<size_t>(y) * pitch;

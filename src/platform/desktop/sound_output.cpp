@@ -48,7 +48,7 @@ SoundOutput::~SoundOutput() { close(); }
 
 bool SoundOutput::open(const Sound* sound, std::function<double(double)> timeline, std::string* error) {
   close();
-  // SIGINT and SIGTERM are the program's own (platform/signals.h).
+  // SIGINT and SIGTERM are the program's own (process/signals.h).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   silence_alsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {

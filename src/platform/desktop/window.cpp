@@ -1,12 +1,11 @@
 #include "platform/desktop/window.h"
 
 #include <SDL2/SDL.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "platform/clock.h"
 #include "platform/png.h"
@@ -14,16 +13,50 @@
 namespace platform {
 namespace {
 
-constexpr std::int64_t kDisplayShownNs = 1'500'000'000;
 constexpr std::int64_t kPointerIdleNs = 2'000'000'000;
 
-// "1:23.45"
-std::string clock_text(double seconds) {
-  if (seconds < 0) seconds = 0;
-  char text[32];
-  const int minutes = static_cast<int>(seconds / 60);
-  std::snprintf(text, sizeof text, "%d:%05.2f", minutes, seconds - 60.0 * minutes);
-  return text;
+// A key as the platform's vocabulary has it: SDL's key codes are the
+// characters they type (letters in lower case), the keypad's digits and
+// Enter the main ones'. Null for a key the vocabulary has no name for.
+std::optional<KeyPress> key_press(const SDL_KeyboardEvent& e) {
+  struct Name {
+    SDL_Keycode sym;
+    KeyPress::Named named;
+  };
+  static constexpr Name kNamed[] = {
+      {SDLK_LEFT, KeyPress::Left},     {SDLK_RIGHT, KeyPress::Right},   {SDLK_UP, KeyPress::Up},
+      {SDLK_DOWN, KeyPress::Down},     {SDLK_PAGEUP, KeyPress::PageUp}, {SDLK_PAGEDOWN, KeyPress::PageDown},
+      {SDLK_HOME, KeyPress::Home},     {SDLK_RETURN, KeyPress::Enter},  {SDLK_KP_ENTER, KeyPress::Enter},
+      {SDLK_ESCAPE, KeyPress::Escape}, {SDLK_F11, KeyPress::F11},
+  };
+  KeyPress k;
+  k.shift = (e.keysym.mod & KMOD_SHIFT) != 0;
+  k.alt = (e.keysym.mod & KMOD_ALT) != 0;
+  k.repeat = e.repeat != 0;
+  const SDL_Keycode sym = e.keysym.sym;
+  if (sym >= ' ' && sym <= '~') {
+    k.character = static_cast<char>(sym);
+  } else if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) {
+    k.character = static_cast<char>('1' + (sym - SDLK_KP_1));
+  } else if (sym == SDLK_KP_0) {
+    k.character = '0';
+  } else {
+    for (const Name& n : kNamed) {
+      if (sym == n.sym) k.named = n.named;
+    }
+    if (k.named == KeyPress::None) return std::nullopt;
+  }
+  return k;
+}
+
+// Mouse positions arrive in window coordinates; the picture is laid out in
+// output pixels, which differ on a high-density screen.
+void to_output(SDL_Window* window, SDL_Renderer* renderer, int* x, int* y) {
+  int ww = 1, wh = 1, ow = 1, oh = 1;
+  SDL_GetWindowSize(window, &ww, &wh);
+  SDL_GetRendererOutputSize(renderer, &ow, &oh);
+  *x = *x * ow / std::max(ww, 1);
+  *y = *y * oh / std::max(wh, 1);
 }
 
 }  // namespace
@@ -99,7 +132,7 @@ Window::Window(int width, int height, const WindowOptions& options)
 }
 
 Window::~Window() {
-  if (display_) SDL_DestroyTexture(display_);
+  if (overlayTexture_) SDL_DestroyTexture(overlayTexture_);
   SDL_DestroyTexture(texture_);
   SDL_DestroyRenderer(renderer_);
   SDL_DestroyWindow(window_);
@@ -157,102 +190,37 @@ void Window::redraw() {
   SDL_RenderClear(renderer_);
   const SDL_Rect to{pictureX_, pictureY_, pictureOutW_, pictureOutH_};
   SDL_RenderCopy(renderer_, texture_, nullptr, &to);
-  displayDrawn_ = displayShown() && displayState;
-  if (displayDrawn_) {
-    const int band = std::max(30, pictureOutH_ / 7);
-    drawDisplay(pictureX_, pictureY_ + pictureOutH_ - band, pictureOutW_, band);
+  overlayDrawn_ = overlay_ && overlay_->shown();
+  if (overlayDrawn_) {
+    const int band = overlay_->height(pictureOutH_);
+    drawOverlay(pictureX_, pictureY_ + pictureOutH_ - band, pictureOutW_, band);
   }
   SDL_RenderPresent(renderer_);
 }
 
-// The band along the bottom of the picture: a progress bar of the whole
-// show, the time, a pause mark, the volume and the part of the show.
-void Window::drawDisplay(int x, int y, int w, int h) {
-  if (!display_ || displayW_ != w || displayH_ != h) {
-    if (display_) SDL_DestroyTexture(display_);
-    display_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
-    if (!display_) return;
-    SDL_SetTextureBlendMode(display_, SDL_BLENDMODE_BLEND);
-    displayW_ = w;
-    displayH_ = h;
+// The overlay's band, at (x, y) of the window in output pixels.
+void Window::drawOverlay(int x, int y, int w, int h) {
+  if (!overlayTexture_ || overlayW_ != w || overlayH_ != h) {
+    if (overlayTexture_) SDL_DestroyTexture(overlayTexture_);
+    overlayTexture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+    if (!overlayTexture_) return;
+    SDL_SetTextureBlendMode(overlayTexture_, SDL_BLENDMODE_BLEND);
+    overlayW_ = w;
+    overlayH_ = h;
   }
-  const DisplayState state = displayState();
   void* pixels = nullptr;
   int pitch = 0;
-  if (SDL_LockTexture(display_, nullptr, &pixels, &pitch) != 0) return;
-  cairo_surface_t* surface =
-      cairo_image_surface_create_for_data(static_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, w, h, pitch);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
-  cairo_paint(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-
-  const double unit = h / 30.0;
-  const double margin = 10 * unit;
-  // The progress bar, with the part boundaries' ticks left to the eye.
-  barX_ = x + static_cast<int>(margin);
-  barW_ = std::max(1, w - 2 * static_cast<int>(margin));
-  barY_ = y;
-  barH_ = h;
-  const double bar_y = 6 * unit;
-  const double done = std::clamp(state.time / std::max(state.length, 1e-9), 0.0, 1.0);
-  cairo_set_source_rgba(cr, 1, 1, 1, 0.35);
-  cairo_rectangle(cr, margin, bar_y, barW_, 3 * unit);
-  cairo_fill(cr);
-  cairo_set_source_rgb(cr, 20 / 255.0, 220 / 255.0, 200 / 255.0);
-  cairo_rectangle(cr, margin, bar_y, barW_ * done, 3 * unit);
-  cairo_fill(cr);
-
-  cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-  cairo_set_font_size(cr, 11 * unit);
-  const double text_y = 23 * unit;
-  double left = margin;
-  cairo_set_source_rgb(cr, 1, 1, 1);
-  if (state.paused) {
-    cairo_rectangle(cr, left, text_y - 9 * unit, 3 * unit, 10 * unit);
-    cairo_rectangle(cr, left + 5 * unit, text_y - 9 * unit, 3 * unit, 10 * unit);
-    cairo_fill(cr);
-    left += 13 * unit;
-  }
-  const std::string time = clock_text(state.time) + " / " + clock_text(state.length);
-  cairo_move_to(cr, left, text_y);
-  cairo_show_text(cr, time.c_str());
-  cairo_text_extents_t extents{};
-  cairo_text_extents(cr, state.part.c_str(), &extents);
-  cairo_move_to(cr, w - margin - extents.x_advance, text_y);
-  cairo_show_text(cr, state.part.c_str());
-  if (state.muted || state.volume < 100) {
-    const std::string volume = state.muted ? "muted" : "volume " + std::to_string(state.volume) + "%";
-    cairo_text_extents(cr, volume.c_str(), &extents);
-    cairo_set_source_rgb(cr, 1, 0.75, 0.9);
-    cairo_move_to(cr, (w - extents.x_advance) / 2, text_y);
-    cairo_show_text(cr, volume.c_str());
-  }
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-  cairo_surface_destroy(surface);
-  // Cairo's colours are premultiplied; SDL's blending takes them straight.
-  for (int row = 0; row < h; ++row) {
-    auto* p = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(pixels) + row * pitch);
-    for (int col = 0; col < w; ++col) {
-      const std::uint32_t a = p[col] >> 24;
-      if (a == 0 || a == 255) continue;
-      const auto straight = [a](std::uint32_t c) { return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a); };
-      p[col] = a << 24 | straight(p[col] >> 16 & 255) << 16 | straight(p[col] >> 8 & 255) << 8 | straight(p[col] & 255);
-    }
-  }
-  SDL_UnlockTexture(display_);
+  if (SDL_LockTexture(overlayTexture_, nullptr, &pixels, &pitch) != 0) return;
+  auto* rows = static_cast<unsigned char*>(pixels);
+  overlay_->draw(rows, pitch, x - pictureX_, y - pictureY_, w, h);
+  // The overlay's colours are premultiplied; SDL's blending takes them
+  // straight. (Alpha is the fourth byte of an ARGB word in memory, as of an
+  // RGBA pixel, and the three colours are treated alike.)
+  for (int row = 0; row < h; ++row) unpremultiply_alpha(rows + row * pitch, static_cast<std::size_t>(w));
+  SDL_UnlockTexture(overlayTexture_);
   const SDL_Rect to{x, y, w, h};
-  SDL_RenderCopy(renderer_, display_, nullptr, &to);
+  SDL_RenderCopy(renderer_, overlayTexture_, nullptr, &to);
 }
-
-void Window::showDisplay() {
-  displayUntil_ = monotonic_ns() + kDisplayShownNs;
-  redraw();
-}
-
-bool Window::displayShown() const { return monotonic_ns() < displayUntil_; }
 
 bool Window::fullscreen() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0; }
 
@@ -263,89 +231,6 @@ void Window::toggleFullscreen() {
 
 void Window::size(int* w, int* h) const { SDL_GetWindowSize(window_, w, h); }
 
-void Window::command(PlayerCommand::Kind kind, double value) {
-  if (onCommand) onCommand(PlayerCommand{kind, value});
-  if (kind != PlayerCommand::Quit) showDisplay();
-}
-
-// The keys of common media players.
-void Window::key(const void* raw) {
-  const SDL_KeyboardEvent& e = static_cast<const SDL_Event*>(raw)->key;
-  const SDL_Keycode k = e.keysym.sym;
-  const bool shift = (e.keysym.mod & KMOD_SHIFT) != 0;
-  const bool alt = (e.keysym.mod & KMOD_ALT) != 0;
-  const bool repeat = e.repeat != 0;
-  using C = PlayerCommand;
-  // Held keys repeat the moves through the show, nothing else.
-  switch (k) {
-    case SDLK_LEFT:
-      return shift ? command(C::Step, -1) : command(C::SeekBy, -5);
-    case SDLK_RIGHT:
-      return shift ? command(C::Step, 1) : command(C::SeekBy, 5);
-    case SDLK_UP:
-      return command(C::SeekBy, 30);
-    case SDLK_DOWN:
-      return command(C::SeekBy, -30);
-    case SDLK_COMMA:
-      return command(C::StepIfPaused, -1);
-    case SDLK_PERIOD:
-      return command(C::StepIfPaused, 1);
-    default:
-      break;
-  }
-  if (repeat) return;
-  switch (k) {
-    case SDLK_SPACE:
-    case SDLK_p:
-      return command(C::TogglePause);
-    case SDLK_PAGEUP:
-      return command(C::PreviousPart);
-    case SDLK_PAGEDOWN:
-      return command(C::NextPart);
-    case SDLK_HOME:
-      return command(C::SeekTo, 0);
-    case SDLK_m:
-      return command(C::ToggleMute);
-    case SDLK_9:
-      return command(C::Volume, -1);
-    case SDLK_0:
-      return command(C::Volume, 1);
-    case SDLK_s:
-      return command(C::Screenshot);
-    case SDLK_q:
-      return command(C::Quit);
-    case SDLK_ESCAPE:
-      // Out of full screen first; only a window is closed by it.
-      if (fullscreen()) {
-        toggleFullscreen();
-        return;
-      }
-      return command(C::Quit);
-    case SDLK_f:
-    case SDLK_F11:
-      toggleFullscreen();
-      return;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-      if (alt) toggleFullscreen();
-      return;
-    default:
-      break;
-  }
-  if (k >= SDLK_1 && k <= SDLK_5) return command(C::Scene, k - SDLK_1 + 1);
-  if (k >= SDLK_KP_1 && k <= SDLK_KP_5) return command(C::Scene, k - SDLK_KP_1 + 1);
-}
-
-bool Window::onBar(int x, int y) const {
-  return displayDrawn_ && x >= barX_ && x < barX_ + barW_ && y >= barY_ && y < barY_ + barH_;
-}
-
-void Window::seekToPointer(int x) {
-  if (!displayState) return;
-  const double fraction = std::clamp(static_cast<double>(x - barX_) / barW_, 0.0, 1.0);
-  command(PlayerCommand::SeekTo, fraction * displayState().length);
-}
-
 // The pointer hides in full screen, and in a window once it has rested a while.
 void Window::updatePointer() {
   const bool show = !fullscreen() && monotonic_ns() - pointerMoved_ < kPointerIdleNs;
@@ -355,49 +240,31 @@ void Window::updatePointer() {
   }
 }
 
-// Mouse positions arrive in window coordinates; the picture is laid out in
-// output pixels, which differ on a high-density screen.
-static void to_output(SDL_Window* window, SDL_Renderer* renderer, int* x, int* y) {
-  int ww = 1, wh = 1, ow = 1, oh = 1;
-  SDL_GetWindowSize(window, &ww, &wh);
-  SDL_GetRendererOutputSize(renderer, &ow, &oh);
-  *x = *x * ow / std::max(ww, 1);
-  *y = *y * oh / std::max(wh, 1);
+// Reports the pointer at (x, y) in window coordinates in picture coordinates.
+void Window::pointer(PointerEvent::Kind kind, int x, int y, bool primary) {
+  to_output(window_, renderer_, &x, &y);
+  if (onPointer) onPointer(PointerEvent{kind, x - pictureX_, y - pictureY_, primary});
 }
 
 void Window::handle(const void* raw) {
   const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
   switch (e.type) {
     case SDL_QUIT:
-      command(PlayerCommand::Quit);
+      if (onClose) onClose();
       break;
     case SDL_KEYDOWN:
-      key(raw);
+      if (const auto k = key_press(e.key); k && onKey) onKey(*k);
       break;
-    case SDL_MOUSEMOTION: {
+    case SDL_MOUSEMOTION:
       pointerMoved_ = monotonic_ns();
       updatePointer();
-      if (displayShown()) {
-        displayUntil_ = pointerMoved_ + kDisplayShownNs;
-      } else {
-        showDisplay();
-      }
-      int x = e.motion.x, y = e.motion.y;
-      to_output(window_, renderer_, &x, &y);
-      if (dragging_) pendingSeekX_ = x;
+      pointer(PointerEvent::Move, e.motion.x, e.motion.y);
       break;
-    }
-    case SDL_MOUSEBUTTONDOWN: {
-      int x = e.button.x, y = e.button.y;
-      to_output(window_, renderer_, &x, &y);
-      if (e.button.button == SDL_BUTTON_LEFT && onBar(x, y)) {
-        dragging_ = true;
-        seekToPointer(x);
-      }
+    case SDL_MOUSEBUTTONDOWN:
+      pointer(PointerEvent::Press, e.button.x, e.button.y, e.button.button == SDL_BUTTON_LEFT);
       break;
-    }
     case SDL_MOUSEBUTTONUP:
-      dragging_ = false;
+      pointer(PointerEvent::Release, e.button.x, e.button.y, e.button.button == SDL_BUTTON_LEFT);
       break;
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
@@ -432,10 +299,7 @@ void Window::handle(const void* raw) {
 void Window::pollEvents() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) handle(&e);
-  if (pendingSeekX_ >= 0) {
-    seekToPointer(pendingSeekX_);
-    pendingSeekX_ = -1;
-  }
+  if (onEventsHandled) onEventsHandled();
   // Told between turns, never from inside a presentation.
   if (onResize && (pictureOutW_ != reportedW_ || pictureOutH_ != reportedH_)) {
     reportedW_ = pictureOutW_;
@@ -443,8 +307,8 @@ void Window::pollEvents() {
     onResize(pictureOutW_, pictureOutH_);
   }
   updatePointer();
-  // The display's moment is over: take it off the picture, also while paused.
-  if (displayDrawn_ && !displayShown()) redraw();
+  // The overlay's moment is over: take it off the picture, also while paused.
+  if (overlayDrawn_ && !(overlay_ && overlay_->shown())) redraw();
 }
 
 void Window::waitEvents(std::int64_t deadline_ns) {

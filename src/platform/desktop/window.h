@@ -1,11 +1,11 @@
 #pragma once
 // The desktop window: shows presented frames aspect-correct with black bars,
-// scaled smoothly unless the scale is a whole number, and turns the viewer's
-// keys and clicks into player commands. Over the picture it draws the
-// on-screen display (time, part of the show, a progress bar), which is the
-// window's own and never part of a presented frame. The picture is copied
-// through SDL's software renderer so that the one GL context of the show is
-// never disturbed.
+// scaled smoothly unless the scale is a whole number, and reports the
+// viewer's keys and pointer in the platform's vocabulary (platform/input.h).
+// Over the picture it draws an overlay when asked (the on-screen display),
+// which is the window's own and never part of a presented frame. The picture
+// is copied through SDL's software renderer so that the one GL context of
+// the show is never disturbed.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/frame.h"
-#include "platform/player_commands.h"
+#include "platform/input.h"
 #include "platform/run_loop.h"
 
 struct SDL_Window;
@@ -38,6 +38,19 @@ class WindowError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What the window lays over the lower edge of the picture while it is shown.
+class WindowOverlay {
+ public:
+  virtual ~WindowOverlay() = default;
+  virtual bool shown() const = 0;
+  // The band's height in output pixels, for a picture shown `picture_h` high.
+  virtual int height(int picture_h) const = 0;
+  // Draws the band, w x h output pixels whose top-left corner lies at (x, y)
+  // in picture coordinates, into premultiplied 32-bit ARGB words (rows
+  // `pitch` bytes apart), as Cairo's image surfaces hold them.
+  virtual void draw(unsigned char* argb, int pitch, int x, int y, int w, int h) = 0;
+};
+
 class Window final : public FrameSink, public NSRunLoop::EventSource {
  public:
   // Opens a window for width x height portrait frames (frames of another size
@@ -48,10 +61,13 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  // Called for every command the viewer gives.
-  std::function<void(const PlayerCommand&)> onCommand;
-  // What the on-screen display shows; asked each time it is drawn.
-  std::function<DisplayState()> displayState;
+  // The viewer's keys, and the pointer in picture coordinates.
+  std::function<void(const KeyPress&)> onKey;
+  std::function<void(const PointerEvent&)> onPointer;
+  // Called once a turn, after the turn's events.
+  std::function<void()> onEventsHandled;
+  // Called when the viewer closes the window.
+  std::function<void()> onClose;
   // Called with false when the window is minimised or hidden, true when it is
   // restored or shown again.
   std::function<void(bool active)> onActivity;
@@ -63,9 +79,12 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   void pollEvents() override;
   void waitEvents(std::int64_t deadline_ns) override;
 
-  // Shows the on-screen display for a moment (after any control).
-  void showDisplay();
-  bool displayShown() const;
+  // What is drawn over the picture while it says it is shown (none: null).
+  void setOverlay(WindowOverlay* overlay) { overlay_ = overlay; }
+  // Whether the overlay lies over the picture as last drawn.
+  bool overlayDrawn() const { return overlayDrawn_; }
+  // Draws the window again: the latest picture, and the overlay if shown.
+  void redraw();
 
   bool fullscreen() const;
   void toggleFullscreen();
@@ -80,12 +99,8 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
  private:
   void setIcon(const std::string& path);
   void handle(const void* event);
-  void key(const void* event);
-  void command(PlayerCommand::Kind kind, double value = 0);
-  void redraw();
-  void drawDisplay(int x, int y, int w, int h);
-  bool onBar(int x, int y) const;
-  void seekToPointer(int x);
+  void drawOverlay(int x, int y, int w, int h);
+  void pointer(PointerEvent::Kind kind, int x, int y, bool primary = true);
   void updatePointer();
 
   Orientation orientation_;
@@ -95,18 +110,15 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
-  SDL_Texture* display_ = nullptr;  // the on-screen display's band, drawn with Cairo
-  int displayW_ = 0;
-  int displayH_ = 0;
+  WindowOverlay* overlay_ = nullptr;
+  SDL_Texture* overlayTexture_ = nullptr;  // the overlay's band
+  int overlayW_ = 0;
+  int overlayH_ = 0;
+  bool overlayDrawn_ = false;
   std::vector<std::uint8_t> shown_;
-  // Where the picture and the progress bar lie in the window, in output pixels.
+  // Where the picture lies in the window, in output pixels.
   int pictureX_ = 0, pictureY_ = 0, pictureOutW_ = 0, pictureOutH_ = 0;
   int reportedW_ = 0, reportedH_ = 0;
-  int barX_ = 0, barY_ = 0, barW_ = 0, barH_ = 0;
-  std::int64_t displayUntil_ = 0;  // monotonic ns
-  bool displayDrawn_ = false;
-  bool dragging_ = false;
-  int pendingSeekX_ = -1;  // the latest drag position, sought once per turn
   std::int64_t pointerMoved_ = 0;
   bool pointerShown_ = true;
   bool visible_ = true;

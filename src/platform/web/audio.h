@@ -2,7 +2,9 @@
 // The page's sound. Browsers let a page make sound only after a user gesture,
 // so the page creates its one audio context when the start button is
 // pressed (Module.velmoraAudio); the soundtrack plays through it with Web
-// Audio, and the demo clock reads its output clock (platform/clock.h).
+// Audio (shell/web/av_player.cpp, once an animation frame through the run
+// loop's after-turn hook), and the demo clock reads its output clock
+// (platform/clock.h).
 
 namespace platform::web {
 
@@ -10,10 +12,5 @@ namespace platform::web {
 // moment the audio context's time `audio_seconds` is heard; -1 while the
 // clock does not run on the audio.
 double demo_clock_at_audio_time(double audio_seconds);
-
-// Once an animation frame: keeps the music where the demo clock says it
-// should be, starting or moving it as the desktop's sound device does (the
-// start, a start part-way, a seek, a stall of the page).
-void keep_music_in_step();
 
 }  // namespace platform::web

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/web/png_decode.h"
-#include "process/files.h"
 
 namespace platform {
 namespace {
@@ -19,30 +18,11 @@ constexpr std::size_t kHeaderBytes = 33;
 
 }  // namespace
 
-PngReader::~PngReader() { close(); }
+// The page keeps nothing between the header and the picture: it decodes the
+// source's bytes whole when asked.
+struct PngReader::Decoder {};
 
-void PngReader::close() {
-  if (source_.file) std::fclose(source_.file);
-  source_ = Source{};
-}
-
-bool PngReader::open(const std::string& path) {
-  close();
-  const int fd = open_regular_file(path, &error_);
-  if (fd < 0) return false;
-  source_.file = fdopen(fd, "rb");
-  if (!source_.file) {
-    error_ = std::strerror(errno);
-    return false;
-  }
-  return start();
-}
-
-bool PngReader::open(std::span<const std::uint8_t> bytes) {
-  close();
-  source_.memory = bytes;
-  return start();
-}
+void PngReader::DecoderDeleter::operator()(Decoder* decoder) const { delete decoder; }
 
 bool PngReader::start() {
   std::uint8_t header[kHeaderBytes];

@@ -11,7 +11,7 @@
 #include "platform/sound_file.h"
 #include "platform/sound_output.h"
 #include "shell/eagl_view.h"
-#include "shell/schedule.h"
+#include "engine/schedule.h"
 
 namespace {
 

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/png.h"
+#include "platform/run_loop.h"
 #include "shell/main_interface.h"
 
 std::string pictures_folder() {
@@ -18,9 +20,74 @@ int scale_for(int w, int h, int base_w, int base_h) {
   return std::clamp(static_cast<int>(std::ceil(shown - 1e-9)), 1, kMaxRenderScale);
 }
 
-void attach_player(Player& player, platform::Window& window, MainInterface& ui, bool choose_scale) {
-  window.onCommand = [&player](const platform::PlayerCommand& c) { player.handle(c); };
-  window.displayState = [&player] { return player.display(); };
+WindowControls::WindowControls(platform::Window& window, std::function<DisplayState()> state,
+                               std::function<void(const PlayerCommand&)> on_command)
+    : window_(window), onCommand_(std::move(on_command)), display_(std::move(state)), band_(display_) {
+  window_.setOverlay(&band_);
+  window_.onKey = [this](const platform::KeyPress& key) {
+    if (const auto control = control_for_key(key)) carryOut(*control);
+  };
+  window_.onPointer = [this](const platform::PointerEvent& event) {
+    if (event.kind == platform::PointerEvent::Move) {
+      // The display shows while the pointer moves; drawn anew only when it
+      // was not shown.
+      const bool was_shown = display_.shown();
+      display_.show();
+      if (!was_shown) window_.redraw();
+    }
+    ProgressBar bar = band_.bar();
+    bar.shown = window_.overlayDrawn();
+    if (const auto control = pointer_.handle(event, bar)) carryOut(*control);
+  };
+  window_.onEventsHandled = [this] {
+    if (const auto control = pointer_.endOfTurn(band_.bar())) carryOut(*control);
+  };
+  window_.onClose = [this] { onCommand_(PlayerCommand{PlayerCommand::Quit}); };
+}
+
+WindowControls::~WindowControls() {
+  window_.setOverlay(nullptr);
+  window_.onKey = nullptr;
+  window_.onPointer = nullptr;
+  window_.onEventsHandled = nullptr;
+  window_.onClose = nullptr;
+}
+
+void WindowControls::showDisplay() {
+  display_.show();
+  window_.redraw();
+}
+
+void WindowControls::carryOut(const Control& control) {
+  switch (control.kind) {
+    case Control::Player:
+      onCommand_(control.command);
+      if (control.command.kind != PlayerCommand::Quit) {
+        display_.show(control.command);
+        window_.redraw();
+      }
+      break;
+    case Control::ToggleFullscreen:
+      window_.toggleFullscreen();
+      break;
+    case Control::LeaveFullscreenOrQuit:
+      // Out of full screen first; only a window is closed by it.
+      if (window_.fullscreen()) {
+        window_.toggleFullscreen();
+      } else {
+        onCommand_(PlayerCommand{PlayerCommand::Quit});
+      }
+      break;
+  }
+}
+
+WindowPlayer::WindowPlayer(Player& player, platform::Window& window, MainInterface& ui, bool choose_scale)
+    : window_(window),
+      controls_(window, [&player] { return player.display(); },
+                [&player](const PlayerCommand& c) { player.handle(c); }) {
+  platform::UIApplication* app = &ui.application();
+  window.onActivity = [app](bool active) { app->setActive(active); };
+  platform::NSRunLoop::mainRunLoop().setEventSource(&window);
   player.onScreenshot = [&window](double moment) {
     const std::string path = pictures_folder() + "/" + screenshot_name(moment);
     std::string error;
@@ -36,4 +103,10 @@ void attach_player(Player& player, platform::Window& window, MainInterface& ui, 
       ui.setRenderScale(scale_for(w, h, window.pictureWidth() / scale, window.pictureHeight() / scale));
     };
   }
+}
+
+WindowPlayer::~WindowPlayer() {
+  platform::NSRunLoop::mainRunLoop().setEventSource(nullptr);
+  window_.onActivity = nullptr;
+  window_.onResize = nullptr;
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/bundle.h"
+#include "platform/run_loop.h"
 #include "platform/web/audio.h"
 #include "shell/av_player.h"
 #include "shell/eagl_view.h"
@@ -110,6 +111,27 @@ void silence() {
   gSounding = false;
 }
 
+// Once an animation frame: keeps the music where the demo clock says it
+// should be, starting or moving it as the desktop's sound device does (the
+// start, a start part-way, a seek, a stall of the page).
+void keep_music_in_step() {
+  if (!gPlaying || gPaused || music_state() != 1) return;
+  const double now = audio_context_time();
+  if (now < 0) return;
+  const double when = now + kLead;
+  const double clock = platform::web::demo_clock_at_audio_time(when);
+  if (clock < 0) return;
+  const double expected = demo_time_at(clock);
+  if (gSounding && std::abs(gOffset + (when - gWhen) - expected) <= kTolerance) return;
+  silence();
+  if (expected >= music_seconds()) return;
+  // Before the music's first moment, it starts later from its beginning.
+  gWhen = expected < 0 ? when - expected : when;
+  gOffset = expected < 0 ? 0 : expected;
+  music_play(gWhen, gOffset, gVolume);
+  gSounding = true;
+}
+
 }  // namespace
 
 void avAudioSetEnabled(bool enabled) { gEnabled = enabled; }
@@ -123,7 +145,10 @@ void avAudioPrefetch() {
 
 void avAudioInit() { avAudioPrefetch(); }
 
-void avAudioPlay() { gPlaying = gEnabled; }
+void avAudioPlay() {
+  gPlaying = gEnabled;
+  if (gPlaying) platform::NSRunLoop::mainRunLoop().setAfterTurn(keep_music_in_step);
+}
 
 void avAudioSetPaused(bool paused) {
   gPaused = paused;
@@ -134,25 +159,3 @@ void avAudioSetVolume(float volume) {
   gVolume = volume;
   music_set_volume(volume);
 }
-
-namespace platform::web {
-
-void keep_music_in_step() {
-  if (!gPlaying || gPaused || music_state() != 1) return;
-  const double now = audio_context_time();
-  if (now < 0) return;
-  const double when = now + kLead;
-  const double clock = demo_clock_at_audio_time(when);
-  if (clock < 0) return;
-  const double expected = demo_time_at(clock);
-  if (gSounding && std::abs(gOffset + (when - gWhen) - expected) <= kTolerance) return;
-  silence();
-  if (expected >= music_seconds()) return;
-  // Before the music's first moment, it starts later from its beginning.
-  gWhen = expected < 0 ? when - expected : when;
-  gOffset = expected < 0 ? 0 : expected;
-  music_play(gWhen, gOffset, gVolume);
-  gSounding = true;
-}
-
-}  // namespace platform::web

@@ -1,0 +1,64 @@
+#pragma once
+// The one table of controls: what each key and pointer event asks for, for
+// every flavour alike. The platforms report input in their plain vocabulary
+// (platform/input.h); where the show is shown (shell/desktop/window_player.h,
+// the page's entry) carries the controls out.
+#include <optional>
+
+#include "platform/input.h"
+#include "shell/player_commands.h"
+
+// One of the player's commands, or one for where the show is shown.
+struct Control {
+  enum Kind {
+    Player,
+    ToggleFullscreen,
+    LeaveFullscreenOrQuit,  // Esc: out of full screen first, else as Quit
+  };
+  Kind kind = Player;
+  PlayerCommand command{PlayerCommand::TogglePause};  // for Player
+};
+
+bool operator==(const Control& a, const Control& b);
+
+// The keys of common media players:
+//   Space, p         pause and resume
+//   Left, Right      five seconds back, forward; with Shift one frame
+//   Down, Up         thirty seconds back, forward
+//   , .              one frame back, forward, while paused
+//   Page Up, Down    the start of the previous, next part
+//   1 to 5, Home     the start of scene 1 to 5, the beginning
+//   m; 9, 0          mute and unmute; volume down, up
+//   s                save the picture shown
+//   f, F11, Alt+Enter  full screen
+//   Esc              out of full screen, else quit; q quits
+// Held keys repeat the moves through the show (arrows, comma and period),
+// nothing else.
+std::optional<Control> control_for_key(const platform::KeyPress& key);
+
+// Where the on-screen display's progress bar lies, in picture coordinates,
+// whether it is shown now, and the seconds of the show it spans.
+struct ProgressBar {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  bool shown = false;
+  double length = 0;
+};
+
+// The pointer's part of the table. A press of the primary button on the
+// progress bar, while it is shown, seeks to where it was pressed; dragging
+// from there seeks along, once a turn, to where the pointer went last; any
+// release ends the drag. A double click toggles full screen.
+class PointerControls {
+ public:
+  // What the event asks for at once, if anything.
+  std::optional<Control> handle(const platform::PointerEvent& event, const ProgressBar& bar);
+  // What a drag asks for this turn, once the turn's events are handled.
+  std::optional<Control> endOfTurn(const ProgressBar& bar);
+
+ private:
+  bool dragging_ = false;
+  int pendingX_ = -1;
+};

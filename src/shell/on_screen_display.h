@@ -1,0 +1,38 @@
+#pragma once
+// The on-screen display's model, one for every flavour: what it shows (the
+// player's state, and what was just done) and until when. Each flavour draws
+// it its own way: the desktop window with Cairo (shell/desktop/display_band.h).
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "shell/player_commands.h"
+
+struct DisplayState {
+  double time = 0;    // demo seconds
+  double length = 1;  // of the whole show, for the progress bar
+  std::string part;   // the part of the show at `time`
+  bool paused = false;
+  bool muted = false;
+  int volume = 100;  // percent
+  std::optional<PlayerCommand> done;  // what was done last, if anything
+  std::int64_t shownUntil = 0;        // monotonic ns: shown while the clock is before it
+};
+
+class OnScreenDisplay {
+ public:
+  // `player` gives the player's part of the state, asked afresh each time.
+  explicit OnScreenDisplay(std::function<DisplayState()> player) : player_(std::move(player)) {}
+
+  // Shown for a moment from now; after a command, noting what was done.
+  void show(std::optional<PlayerCommand> done = std::nullopt);
+  bool shown() const;
+  DisplayState state() const;
+
+ private:
+  std::function<DisplayState()> player_;
+  std::optional<PlayerCommand> done_;
+  std::int64_t shownUntil_ = 0;
+};
