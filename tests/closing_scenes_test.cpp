@@ -80,6 +80,18 @@ TEST_F(ClosingScenes, TheCubeGlowsInTheMiddleOfTheFrameAndLightsTheGrassBelowIt)
     EXPECT_LT(std::abs(x - 160), half) << t << " at " << x << ", " << y;
     EXPECT_LT(std::abs(y - 240), half) << t << " at " << x << ", " << y;
   }
+  // The halo around the cube in the steady light, just outside its edges
+  // above and below: as bright as the two glow levels make it (a level
+  // missed, doubled or swapped moves these by half or more).
+  const Picture steady = still(160);
+  auto mean = [&](int y0, int y1) {
+    double sum = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 135; x < 185; ++x) sum += (steady.at(x, y).r + steady.at(x, y).g + steady.at(x, y).b) / 3.0;
+    return sum / ((y1 - y0) * 50);
+  };
+  EXPECT_NEAR(mean(185, 203), 15.2, 3);
+  EXPECT_NEAR(mean(272, 290), 28.7, 4);
   for (double t : {139.5, 144.0}) {
     const auto [x, y] = brightest_at(added_by(grasslightmap, t));
     EXPECT_LT(x, 160 - 22) << t << " at " << x << ", " << y;  // below the cube

@@ -163,6 +163,9 @@ TEST_F(MiddleScenes, TheGreetingsPulseLineByLine) {
   const Picture second = greetings_alone(116.75);
   EXPECT_EQ(first_line(second), 0);
   EXPECT_GT(second_line(second), 100);
+  // The last block's lines (the texture's last two strips) pulse as well.
+  EXPECT_GT(first_line(greetings_alone(127.25)), 100);
+  EXPECT_GT(second_line(greetings_alone(128.75)), 100);
   // Nothing outside the two lines.
   EXPECT_EQ(first.count(0, 0, 130, 480, [](const Colour& c) { return c.r + c.g + c.b > 0; }), 0);
   for (double t : {117.5, 120.5, 123.5, 126.5, 129.5, 129.9}) EXPECT_TRUE(greetings_alone(t).all_black()) << t;
