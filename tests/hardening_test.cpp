@@ -174,6 +174,12 @@ TEST(StillOutput, LinksAreFollowedAndSpecialFilesWrittenInPlace) {
   EXPECT_EQ(fixture::run_shell(again + (dir / "link.png").string()).status, 0);
   EXPECT_EQ(mode(dir / "real" / "picture.png"), 0604u);
   fs::remove(dir / "new.png");
+  // A name as long as the folder allows is written whole too: the temporary
+  // name beside it is shortened to fit.
+  const std::string longest = std::string(255 - 4, 'n') + ".png";
+  EXPECT_EQ(velmora({"still", "--at", "2", "--out", (dir / longest).string(), "--assets", bundle().string()}).status, 0);
+  EXPECT_TRUE(is_png(dir / longest));
+  fs::remove(dir / longest);
 
   // A FIFO stays a FIFO: the picture goes through it to its reader.
   const fs::path fifo = dir / "pipe.png";
