@@ -26,11 +26,13 @@ struct BenchOptions {
 
 struct CaptureOptions {
   std::string out;
+  std::string format;  // the container, for standard output
   double from = 0;
   double to = 185;
-  int fps = 60;
+  int fps = 0;  // 0: the format's own default
   bool portrait = false;
   int quality = -1;  // the encoder's own default
+  bool lossless = false;
   bool audio = true;
   bool times = false;  // also say where the time went
   int renderScale = 1;

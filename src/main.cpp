@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "capture/video_encoder.h"
+#include "capture/frame_writer.h"
 #include "command_line.h"
 #include "commands.h"
 #include "platform/bundle.h"
@@ -61,12 +61,12 @@ CLI::Validator PngName() {
       "");
 }
 
-// A video file name: one of the containers a capture writes.
-CLI::Validator VideoName() {
+// A name a capture writes: a video, an animated picture, numbered pictures.
+CLI::Validator CaptureName() {
   return CLI::Validator(
       [](std::string& value) -> std::string {
-        if (container_for(value)) return {};
-        return value + " is not a video name: use " + accepted_extensions();
+        if (output_kind(value)) return {};
+        return value + " is not a name capture writes: use " + accepted_outputs();
       },
       "");
 }
@@ -155,27 +155,34 @@ int main(int argc, char** argv) {
 
   CaptureOptions capture;
   CLI::App* capture_cmd = app.add_subcommand(
-      "capture", "Write the show, or a span of it, with its music to a video file");
-  capture_cmd->add_option("--out", capture.out, "The video file: .mp4 or .mov (H.264, AAC), .mkv (H.264, AAC), "
-                                                 ".webm (VP9, Opus)")
+      "capture", "Write the show, or a span of it, with its music to a video file, an animated picture or numbered pictures");
+  capture_cmd->add_option("--out", capture.out,
+                          "What to write, by its name: .mp4 or .mov (H.264, AAC), .mkv or .nut (H.264, AAC; FFV1, "
+                          "FLAC with --lossless), .webm (VP9, Opus), .gif or .webp (animated, looping, silent), "
+                          "frames/%05d.png (one PNG per frame and frames/sound.wav), or - for standard output "
+                          "with --format")
       ->required()
-      ->check(VideoName())
+      ->check(CaptureName())
       ->type_name("FILE");
+  capture_cmd->add_option("--format", capture.format, "The container for --out -: mkv, nut or webm")
+      ->type_name("NAME");
   capture_cmd->add_option("--from", capture.from, "First moment of the video (default 0)")
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
   capture_cmd->add_option("--to", capture.to, "Moment the video ends (default 185, the show's last picture)")
       ->transform(moment)
       ->type_name("SECONDS|M:SS");
-  capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60)")
+  capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60; 25 for .gif and .webp, at most 50 for .gif)")
       ->check(CLI::Range(1, 240).description(""))
       ->type_name("N");
   capture_cmd->add_flag("--portrait", capture.portrait, "The phone's 320x480 portrait screen instead of 480x320");
   capture_cmd->add_option("--quality", capture.quality,
-                          "The encoder's constant quality, 0 (best) to 51 for H.264 or 63 for VP9 "
-                          "(default 18 for H.264, 32 for VP9)")
-      ->check(CLI::Range(0, 63).description(""))
+                          "The encoder's quality: constant quality from 0 (best) to 51 for H.264 or 63 for VP9 "
+                          "(default 18 for H.264, 32 for VP9); for .webp from 0 to 100 (best; default 85)")
+      ->check(CLI::Range(0, 100).description(""))
       ->type_name("Q");
+  capture_cmd->add_flag("--lossless", capture.lossless,
+                        "An exact copy in .mkv or .nut: the pictures in RGB (FFV1), the sound in FLAC");
   capture_cmd->add_flag_callback("--no-audio", [&capture] { capture.audio = false; }, "Leave the music out");
   capture_cmd->add_flag("--times", capture.times, "Also say where the time went (drawing, read-back, encoding)");
   add_render_scale(capture_cmd, &capture.renderScale, "Draw at N times the phone's resolution: a (480 N)x(320 N) video");

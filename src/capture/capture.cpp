@@ -5,10 +5,15 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "capture/frame_writer.h"
+#include "capture/gif_writer.h"
 #include "capture/video_encoder.h"
 #include "capture/video_sink.h"
+#include "capture/webp_writer.h"
 #include "commands.h"
 #include "platform/bundle.h"
 #include "platform/eagl.h"
@@ -63,25 +68,88 @@ class Progress {
 
 }  // namespace
 
-int capture_video(const CaptureOptions& o) {
-  const auto container = container_for(o.out);
-  if (!container) return report_failure(o.out + " is not a video name: use " + accepted_extensions(), 2);
-  if (o.quality > container->quality_worst) {
-    return report_failure("--quality for " + std::string(container->extension) + " goes from 0 (best) to " +
-                              std::to_string(container->quality_worst),
-                          2);
+namespace {
+
+// The frame rate and quality `o` asks of its kind of output, checked, and
+// whatever else the command line leaves to the output's name; a usage error
+// names the option.
+bool settle(const CaptureOptions& o, OutputKind kind, VideoSettings* settings, std::string* error) {
+  std::optional<VideoContainer> container;
+  if (o.out == "-") {
+    if (o.format.empty()) {
+      *error = "--out - needs --format (" + streaming_containers() + "): standard output has no name to say it";
+      return false;
+    }
+    container = container_named(o.format);
+    if (!container || !container->streams) {
+      *error = "--format " + o.format + " cannot be streamed: use " + streaming_containers();
+      return false;
+    }
+    settings->container = container->name;
+  } else if (!o.format.empty()) {
+    *error = "--format is for standard output (--out -): a file's name says its format";
+    return false;
+  } else if (kind == OutputKind::Video) {
+    container = container_for(o.out);
   }
-  const long frames = std::lround((o.to - o.from) * o.fps);
+  if (o.lossless && !(container && container->lossless)) {
+    *error = "--lossless writes Matroska or NUT: name the file .mkv or .nut";
+    return false;
+  }
+  settings->lossless = o.lossless;
+
+  settings->fps = o.fps > 0                   ? o.fps
+                  : kind == OutputKind::Gif  ? GifWriter::kDefaultFps
+                  : kind == OutputKind::WebP ? WebpWriter::kDefaultFps
+                                             : 60;
+  if (kind == OutputKind::Gif && settings->fps > GifWriter::kMaxFps) {
+    *error = "--fps for .gif goes up to " + std::to_string(GifWriter::kMaxFps) +
+             " (its frames last whole hundredths of a second, two at least)";
+    return false;
+  }
+
+  settings->quality = o.quality;
+  if (o.quality < 0) return true;
+  const char* refusal = nullptr;
+  if (kind == OutputKind::Gif) refusal = "a .gif has no --quality: its palette is made for the clip";
+  if (kind == OutputKind::Pictures) refusal = "PNG pictures have no --quality: they are exact";
+  if (o.lossless) refusal = "a lossless capture has no --quality";
+  if (refusal) {
+    *error = refusal;
+    return false;
+  }
+  const int worst = kind == OutputKind::WebP ? 100 : container->quality_worst;
+  if (o.quality > worst) {
+    *error = kind == OutputKind::WebP ? std::string("--quality for .webp goes from 0 to 100 (best)")
+                                      : "--quality for " + std::string(container->extension) +
+                                            " goes from 0 (best) to " + std::to_string(worst);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int capture_video(const CaptureOptions& o) {
+  const auto kind = output_kind(o.out);
+  if (!kind) return report_failure(o.out + " is not a name capture writes: use " + accepted_outputs(), 2);
+  VideoSettings settings;
+  if (std::string why; !settle(o, *kind, &settings, &why)) return report_failure(why, 2);
+  if (o.out == "-" && isatty(STDOUT_FILENO)) {
+    return report_failure("standard output is a terminal: redirect it, or give --out a file name", 2);
+  }
+  const long frames = std::lround((o.to - o.from) * settings.fps);
   if (frames < 1) return report_failure("--to must come after --from", 2);
 
   // The soundtrack, unless there is none (one warning) or none is wanted.
+  // Animated pictures have no sound.
   platform::Sound sound;
   bool with_sound = false;
-  if (o.audio) {
+  if (o.audio && *kind != OutputKind::Gif && *kind != OutputKind::WebP) {
     std::string why;
     const std::string music = platform::bundlePath() + "/music.mp3";
     with_sound = platform::decode_sound_file(music, &sound, &why, {.maxSeconds = kShowEnd + 5});
-    if (!with_sound) std::fprintf(stderr, "velmora: %s: %s; the video has no sound\n", music.c_str(), why.c_str());
+    if (!with_sound) std::fprintf(stderr, "velmora: %s: %s; the capture has no sound\n", music.c_str(), why.c_str());
   }
 
   use_pictures_for(o.renderScale);
@@ -91,16 +159,14 @@ int capture_video(const CaptureOptions& o) {
   const auto orientation = o.portrait ? platform::Orientation::Portrait : platform::Orientation::Landscape;
   const int w = show.frame().width();
   const int h = show.frame().height();
-  VideoSettings settings;
   settings.width = platform::oriented_width(w, h, orientation);
   settings.height = platform::oriented_height(w, h, orientation);
-  settings.fps = o.fps;
-  settings.quality = o.quality;
   if (with_sound) {
     settings.sound = &sound;
     settings.soundFirstFrame = static_cast<std::size_t>(std::llround(o.from * sound.rate));
   }
-  VideoEncoder encoder;
+  const std::unique_ptr<FrameWriter> writer = make_frame_writer(*kind);
+  FrameWriter& encoder = *writer;
   if (!encoder.open(o.out, settings)) {
     // A FIFO with no reader is waited for until a stop signal ends the wait.
     if (platform::stop_signal() != 0) return report_stop();
@@ -108,15 +174,15 @@ int capture_video(const CaptureOptions& o) {
   }
 
   VideoSink sink(encoder, orientation, w, h);
-  show.prepareFor(o.from, o.fps);
+  show.prepareFor(o.from, settings.fps);
   show.setSink(&sink);
-  Progress progress(frames, o.from, o.fps);
+  Progress progress(frames, o.from, settings.fps);
   const double readback_before = platform::readback_seconds();
   double drawing = 0;
   long drawn = 0;
   for (; drawn < frames && !sink.failed() && platform::stop_signal() == 0; ++drawn) {
     const auto t0 = Clock::now();
-    show.drawFrame(o.from + static_cast<double>(drawn) / o.fps);
+    show.drawFrame(o.from + static_cast<double>(drawn) / settings.fps);
     drawing += seconds_since(t0);
     progress.update(drawn + 1);
   }
@@ -130,8 +196,9 @@ int capture_video(const CaptureOptions& o) {
   if (!encoded || !encoder.finish()) return report_failure(encoder.error());
 
   const double wall = progress.elapsed();
-  const double duration = static_cast<double>(frames) / o.fps;
-  std::fprintf(stderr, "velmora capture: %s: %ld frames, %s, %.1f MB, %.1f times real time\n", o.out.c_str(), frames,
+  const double duration = static_cast<double>(frames) / settings.fps;
+  std::fprintf(stderr, "velmora capture: %s: %ld frames, %s, %.1f MB, %.1f times real time\n",
+               o.out == "-" ? "standard output" : o.out.c_str(), frames,
                clock_text(duration).c_str(), static_cast<double>(encoder.size()) / 1e6,
                wall > 0 ? duration / wall : 0);
   if (o.times) {

@@ -17,15 +17,17 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "capture/pcm.h"
 #include "platform/desktop/fd_avio.h"
 
 namespace {
 
 constexpr VideoContainer kContainers[] = {
-    {".mp4", "mp4", "libx264", "aac", 18, 51},
-    {".mov", "mov", "libx264", "aac", 18, 51},
-    {".mkv", "matroska", "libx264", "aac", 18, 51},
-    {".webm", "webm", "libvpx-vp9", "libopus", 32, 63},
+    {"mp4", ".mp4", "mp4", "libx264", "aac", 18, 51, false, false},
+    {"mov", ".mov", "mov", "libx264", "aac", 18, 51, false, false},
+    {"mkv", ".mkv", "matroska", "libx264", "aac", 18, 51, true, true},
+    {"webm", ".webm", "webm", "libvpx-vp9", "libopus", 32, 63, true, false},
+    {"nut", ".nut", "nut", "libx264", "aac", 18, 51, true, true},
 };
 
 std::string av_message(int code) {
@@ -52,7 +54,16 @@ std::optional<VideoContainer> container_for(const std::string& path) {
   return std::nullopt;
 }
 
-std::string accepted_extensions() { return ".mp4, .mov, .mkv or .webm"; }
+std::optional<VideoContainer> container_named(const std::string& name) {
+  for (const VideoContainer& c : kContainers) {
+    if (name == c.name) return c;
+  }
+  return std::nullopt;
+}
+
+std::string accepted_extensions() { return ".mp4, .mov, .mkv, .webm or .nut"; }
+
+std::string streaming_containers() { return "mkv, nut or webm"; }
 
 struct VideoEncoder::Impl {
   VideoSettings settings;
@@ -72,6 +83,7 @@ struct VideoEncoder::Impl {
   std::int64_t soundFed = 0;      // soundtrack frames handed to the resampler
   std::int64_t soundPts = 0;      // encoded audio, in the encoder's samples
   std::vector<float> silence;     // for time past the soundtrack's end
+  std::vector<std::int32_t> exact;  // lossless: the sound as 24-bit samples
   std::int64_t size = 0;
   int fd = -1;  // the output's descriptor, the file's own
 
@@ -136,10 +148,21 @@ struct VideoEncoder::Impl {
       } else {
         std::fill(silence.begin(), silence.end(), 0.0f);
       }
-      if (int r = resample(reinterpret_cast<const std::uint8_t*>(input), static_cast<int>(n)); r < 0) return r;
+      const int r = exact.empty() ? resample(reinterpret_cast<const std::uint8_t*>(input), static_cast<int>(n))
+                                  : keep(input, static_cast<int>(n));
+      if (r < 0) return r;
       soundFed += n;
     }
     return drain_audio(false);
+  }
+
+  // Lossless: the samples as they are, at their own rate, in 24 bits.
+  int keep(const float* input, int count) {
+    const auto values = static_cast<std::size_t>(count) * 2;
+    for (std::size_t i = 0; i < values; ++i) exact[i] = pcm24(input[i]) * 256;  // FLAC takes the top 24 bits
+    void* planes[1] = {exact.data()};
+    const int r = av_audio_fifo_write(fifo, planes, count);
+    return r < 0 ? r : 0;
   }
 
   int resample(const std::uint8_t* input, int count) {
@@ -164,7 +187,7 @@ VideoEncoder::VideoEncoder() = default;
 VideoEncoder::~VideoEncoder() { abandon(); }
 
 bool VideoEncoder::fail(const std::string& reason) {
-  error_ = out_.path() + ": " + reason;
+  error_ = (out_.path() == "-" ? std::string("standard output") : out_.path()) + ": " + reason;
   abandon();
   return false;
 }
@@ -176,14 +199,16 @@ void VideoEncoder::abandon() {
   out_.abandon();
 }
 
-
-
 bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) {
   abandon();
   av_log_set_level(AV_LOG_QUIET);  // failures are reported in our own words
-  const auto container = container_for(path);
+  const auto container = settings.container.empty() ? container_for(path) : container_named(settings.container);
   if (!container) {
     error_ = path + ": not a video name (use " + accepted_extensions() + ")";
+    return false;
+  }
+  if (settings.lossless && !container->lossless) {
+    error_ = path + ": a lossless capture is written as .mkv or .nut";
     return false;
   }
   if (!out_.open(path)) {
@@ -194,12 +219,14 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
   Impl& m = *impl_;
   m.settings = settings;
   m.container = *container;
+  const char* video_name = settings.lossless ? "ffv1" : container->video;
+  const char* audio_name = settings.lossless ? "flac" : container->audio;
 
   if (avformat_alloc_output_context2(&m.format, nullptr, container->muxer, nullptr) < 0 || !m.format) {
     return fail("cannot make a " + std::string(container->extension) + " file");
   }
-  const AVCodec* video_codec = avcodec_find_encoder_by_name(container->video);
-  if (!video_codec) return fail(std::string("this system's FFmpeg has no ") + container->video + " encoder");
+  const AVCodec* video_codec = avcodec_find_encoder_by_name(video_name);
+  if (!video_codec) return fail(std::string("this system's FFmpeg has no ") + video_name + " encoder");
   m.videoStream = avformat_new_stream(m.format, nullptr);
   m.video = avcodec_alloc_context3(video_codec);
   if (!m.videoStream || !m.video) return fail("out of memory");
@@ -208,21 +235,37 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
   v->height = settings.height;
   v->time_base = AVRational{1, settings.fps};
   v->framerate = AVRational{settings.fps, 1};
-  v->pix_fmt = AV_PIX_FMT_YUV420P;
-  v->gop_size = settings.fps * 2;  // a key frame every two seconds, for seeking in players
-  v->color_range = AVCOL_RANGE_MPEG;
-  v->colorspace = AVCOL_SPC_BT709;
   v->color_primaries = AVCOL_PRI_BT709;
-  v->color_trc = AVCOL_TRC_BT709;
-  const int quality = settings.quality >= 0 ? settings.quality : container->quality_default;
-  av_opt_set_int(v->priv_data, "crf", quality, 0);
-  if (std::strcmp(container->video, "libx264") == 0) {
+  if (settings.lossless) {
+    // The show's pixels as they are, in the RGB layout FFV1 takes for 8 bits
+    // (B, G, R and a byte unused), every frame a key frame.
+    v->pix_fmt = AV_PIX_FMT_BGR0;
+    v->gop_size = 1;
+    v->color_range = AVCOL_RANGE_JPEG;
+    v->colorspace = AVCOL_SPC_RGB;
+    v->color_trc = AVCOL_TRC_IEC61966_2_1;
+    v->level = 3;
+    // A fixed number of slices (not one per thread): every machine writes
+    // the same stream, and the slices are coded in parallel.
+    v->slices = 4;
+    av_opt_set_int(v->priv_data, "slicecrc", 1, 0);
+    v->thread_count = 4;
+  } else {
+    v->pix_fmt = AV_PIX_FMT_YUV420P;
+    v->gop_size = settings.fps * 2;  // a key frame every two seconds, for seeking in players
+    v->color_range = AVCOL_RANGE_MPEG;
+    v->colorspace = AVCOL_SPC_BT709;
+    v->color_trc = AVCOL_TRC_BT709;
+    const int quality = settings.quality >= 0 ? settings.quality : container->quality_default;
+    av_opt_set_int(v->priv_data, "crf", quality, 0);
+  }
+  if (std::strcmp(video_name, "libx264") == 0) {
     // The show's thread and the GL driver keep a core busy: "veryfast" keeps
     // the encoder from holding the capture back, at a few percent more bytes
     // than "medium" for the same constant quality.
     av_opt_set(v->priv_data, "preset", "veryfast", 0);
     av_opt_set(v->priv_data, "tune", "animation", 0);
-  } else {
+  } else if (std::strcmp(video_name, "libvpx-vp9") == 0) {
     v->bit_rate = 0;  // constant quality only
     av_opt_set(v->priv_data, "deadline", "good", 0);
     av_opt_set_int(v->priv_data, "cpu-used", 5, 0);  // the fastest of the "good" speeds
@@ -234,49 +277,62 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
   m.videoStream->time_base = v->time_base;
   m.videoStream->avg_frame_rate = v->framerate;
 
-  m.scaler = sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGBA, settings.width, settings.height,
-                            AV_PIX_FMT_YUV420P, SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
-  if (!m.scaler) return fail("cannot convert its pictures");
-  sws_setColorspaceDetails(m.scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SWS_CS_ITU709), 0,
-                           0, 1 << 16, 1 << 16);
+  if (!settings.lossless) {
+    m.scaler = sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGBA, settings.width, settings.height,
+                              AV_PIX_FMT_YUV420P, SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    if (!m.scaler) return fail("cannot convert its pictures");
+    sws_setColorspaceDetails(m.scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SWS_CS_ITU709),
+                             0, 0, 1 << 16, 1 << 16);
+  }
   m.picture = av_frame_alloc();
   m.packet = av_packet_alloc();
   if (!m.picture || !m.packet) return fail("out of memory");
-  m.picture->format = AV_PIX_FMT_YUV420P;
+  m.picture->format = v->pix_fmt;
   m.picture->width = settings.width;
   m.picture->height = settings.height;
   if (int r = av_frame_get_buffer(m.picture, 0); r < 0) return fail(r);
 
   if (settings.sound) {
-    const AVCodec* audio_codec = avcodec_find_encoder_by_name(container->audio);
-    if (!audio_codec) return fail(std::string("this system's FFmpeg has no ") + container->audio + " encoder");
+    const AVCodec* audio_codec = avcodec_find_encoder_by_name(audio_name);
+    if (!audio_codec) return fail(std::string("this system's FFmpeg has no ") + audio_name + " encoder");
     m.audioStream = avformat_new_stream(m.format, nullptr);
     m.audio = avcodec_alloc_context3(audio_codec);
     if (!m.audioStream || !m.audio) return fail("out of memory");
     AVCodecContext* a = m.audio;
-    const bool opus = std::strcmp(container->audio, "libopus") == 0;
-    // Every soundtrack captures: Opus takes 48 kHz only, and AAC is given
-    // one of the two rates every player takes.
-    a->sample_rate = !opus && settings.sound->rate == 44100 ? 44100 : 48000;
-    a->sample_fmt = audio_codec->sample_fmts ? audio_codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-    if (opus && audio_codec->sample_fmts) {
-      for (const AVSampleFormat* f = audio_codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
-        if (*f == AV_SAMPLE_FMT_FLT) a->sample_fmt = *f;
-      }
-    }
+    const bool opus = std::strcmp(audio_name, "libopus") == 0;
     a->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
-    a->bit_rate = opus ? 160000 : 192000;
+    if (settings.lossless) {
+      // The soundtrack's own rate and samples, in 24 bits.
+      a->sample_rate = settings.sound->rate;
+      a->sample_fmt = AV_SAMPLE_FMT_S32;
+      a->bits_per_raw_sample = 24;
+    } else {
+      // Every soundtrack captures: Opus takes 48 kHz only, and AAC is given
+      // one of the two rates every player takes.
+      a->sample_rate = !opus && settings.sound->rate == 44100 ? 44100 : 48000;
+      a->sample_fmt = audio_codec->sample_fmts ? audio_codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+      if (opus && audio_codec->sample_fmts) {
+        for (const AVSampleFormat* f = audio_codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
+          if (*f == AV_SAMPLE_FMT_FLT) a->sample_fmt = *f;
+        }
+      }
+      a->bit_rate = opus ? 160000 : 192000;
+    }
     a->time_base = AVRational{1, a->sample_rate};
     if (m.format->oformat->flags & AVFMT_GLOBALHEADER) a->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (int r = avcodec_open2(a, audio_codec, nullptr); r < 0) return fail(r);
     avcodec_parameters_from_context(m.audioStream->codecpar, a);
     m.audioStream->time_base = a->time_base;
 
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    if (swr_alloc_set_opts2(&m.resampler, &a->ch_layout, a->sample_fmt, a->sample_rate, &stereo, AV_SAMPLE_FMT_FLT,
-                            settings.sound->rate, 0, nullptr) < 0 ||
-        swr_init(m.resampler) < 0) {
-      return fail("cannot convert its sound");
+    if (settings.lossless) {
+      m.exact.resize(4096 * 2);
+    } else {
+      AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+      if (swr_alloc_set_opts2(&m.resampler, &a->ch_layout, a->sample_fmt, a->sample_rate, &stereo,
+                              AV_SAMPLE_FMT_FLT, settings.sound->rate, 0, nullptr) < 0 ||
+          swr_init(m.resampler) < 0) {
+        return fail("cannot convert its sound");
+      }
     }
     m.fifo = av_audio_fifo_alloc(a->sample_fmt, a->ch_layout.nb_channels, 8192);
     m.sound = av_frame_alloc();
@@ -294,6 +350,10 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
   m.fd = out_.fd();
   m.format->pb = platform::fd_writer(m.fd);
   if (!m.format->pb) return fail("out of memory");
+  if (!m.format->pb->seekable && !container->streams) {
+    return fail(std::string("a ") + container->extension + " file cannot be written to a pipe (use " +
+                streaming_containers() + ")");
+  }
   m.format->url = av_strdup("velmora-output");
   platform::close_doors(m.format, &m.fd);
   AVDictionary* options = nullptr;
@@ -312,8 +372,22 @@ bool VideoEncoder::addFrame(const std::uint8_t* rgba) {
   Impl& m = *impl_;
   const auto t0 = std::chrono::steady_clock::now();
   if (int r = av_frame_make_writable(m.picture); r < 0) return fail(r);
-  const int stride[1] = {m.settings.width * 4};
-  sws_scale(m.scaler, &rgba, stride, 0, m.settings.height, m.picture->data, m.picture->linesize);
+  const int w = m.settings.width;
+  if (m.scaler) {
+    const int stride[1] = {w * 4};
+    sws_scale(m.scaler, &rgba, stride, 0, m.settings.height, m.picture->data, m.picture->linesize);
+  } else {
+    for (int y = 0; y < m.settings.height; ++y) {
+      const std::uint8_t* in = rgba + static_cast<std::size_t>(y) * w * 4;
+      std::uint8_t* out = m.picture->data[0] + y * m.picture->linesize[0];
+      for (int x = 0; x < w; ++x, in += 4, out += 4) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+        out[3] = 0;
+      }
+    }
+  }
   const auto t1 = std::chrono::steady_clock::now();
   conversion_ += std::chrono::duration<double>(t1 - t0).count();
   m.picture->pts = m.frames++;
@@ -332,14 +406,16 @@ bool VideoEncoder::finish() {
   Impl& m = *impl_;
   if (int r = m.encode(m.video, m.videoStream, nullptr); r < 0) return fail(r);
   if (m.audio) {
-    if (int r = m.resample(nullptr, 0); r < 0) return fail(r);  // what the resampler still holds
+    if (m.resampler) {
+      if (int r = m.resample(nullptr, 0); r < 0) return fail(r);  // what the resampler still holds
+    }
     if (int r = m.drain_audio(true); r < 0) return fail(r);
     if (int r = m.encode(m.audio, m.audioStream, nullptr); r < 0) return fail(r);
   }
   if (int r = av_write_trailer(m.format); r < 0) return fail(r);
   avio_flush(m.format->pb);
   if (m.format->pb->error < 0) return fail(m.format->pb->error);
-  m.size = avio_size(m.format->pb);
+  m.size = m.format->pb->seekable ? avio_size(m.format->pb) : avio_tell(m.format->pb);
   platform::free_fd_avio(&m.format->pb);
   if (!out_.commit()) {
     error_ = out_.error();
