@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     add_assets(cmd);
     cmd->add_option("--from", play.from, "Start at this moment of the show, music included")
         ->transform(moment)
-        ->type_name("SECONDS|M:SS");
+        ->type_name("SECONDS|M:SS|PART");
     cmd->add_flag("--headless", play.headless, "Play in real time without a window");
     cmd->add_flag("--portrait", play.portrait,
                   "Show the phone's portrait screen as it stands instead of turned sideways");
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
   still_cmd->add_option("--at", still.at, "The moment, in seconds or minutes and seconds")
       ->required()
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   still_cmd->add_option("--out", still.out, "The PNG file to write, or - for standard output")
       ->required()
       ->check(PngName())
@@ -146,10 +146,10 @@ int main(int argc, char** argv) {
       "bench", "Render the show headless at 60 frames a second as fast as possible and report frame times per scene");
   bench_cmd->add_option("--from", bench.from, "First moment of the span to render (default 0)")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   bench_cmd->add_option("--to", bench.to, "Last moment of the span to render (default 190)")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   add_render_scale(bench_cmd, &bench.renderScale, "Draw at N times the phone's resolution");
   add_assets(bench_cmd);
 
@@ -168,10 +168,10 @@ int main(int argc, char** argv) {
       ->type_name("NAME");
   capture_cmd->add_option("--from", capture.from, "First moment of the video (default 0)")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   capture_cmd->add_option("--to", capture.to, "Moment the video ends (default 185, the show's last picture)")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60; 25 for .gif and .webp, at most 50 for .gif)")
       ->check(CLI::Range(1, 240).description(""))
       ->type_name("N");
