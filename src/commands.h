@@ -36,6 +36,11 @@ struct CaptureOptions {
   bool audio = true;
   bool times = false;  // also say where the time went
   int renderScale = 1;
+  int jobs = 0;  // processes drawing the span; 0: as many as help here
+  // A helper process drawing one piece of another's capture: "FIRST:FRAMES:PID",
+  // and the descriptor it leaves a video's encoded pictures in.
+  std::string piece;
+  int pieceFd = -1;
 };
 
 // Each returns the process's exit status.

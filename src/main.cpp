@@ -184,6 +184,14 @@ int main(int argc, char** argv) {
   capture_cmd->add_flag("--lossless", capture.lossless,
                         "An exact copy in .mkv or .nut: the pictures in RGB (FFV1), the sound in FLAC");
   capture_cmd->add_flag_callback("--no-audio", [&capture] { capture.audio = false; }, "Leave the music out");
+  capture_cmd->add_option("--jobs", capture.jobs,
+                          "Draw the span in N processes at once, joined without re-encoding (default: as many as make "
+                          "it faster here; GIF and WebP: one)")
+      ->check(CLI::Range(1, 64).description(""))
+      ->type_name("N");
+  // Between a capture and the helpers it starts for its pieces.
+  capture_cmd->add_option("--piece", capture.piece)->group("");
+  capture_cmd->add_option("--piece-fd", capture.pieceFd)->group("");
   capture_cmd->add_flag("--times", capture.times, "Also say where the time went (drawing, read-back, encoding)");
   add_render_scale(capture_cmd, &capture.renderScale, "Draw at N times the phone's resolution: a (480 N)x(320 N) video");
   add_assets(capture_cmd);

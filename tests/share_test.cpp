@@ -4,6 +4,7 @@
 // its own and set against the program's stills and the bundle's music.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -227,6 +228,78 @@ TEST(Share, StandardOutputStreamsAndEndsWhenItsReaderGoes) {
   r = velmora({"capture", "--out", "-", "--format", "mp4"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("mkv, nut or webm"), std::string::npos) << r.err;
+}
+
+// Processes whose command line names `text`, this test's own aside.
+int processes_naming(const std::string& text) {
+  int found = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string line = contents(entry.path() / "cmdline");
+    if (line.find(text) != std::string::npos && entry.path().filename() != std::to_string(::getpid())) ++found;
+  }
+  return found;
+}
+
+TEST(Share, PiecesDrawnByOtherProcessesJoinIntoWhatOneDraws) {
+  // The glowing cube, whose glow carries from frame to frame: each piece must
+  // start from the state the frames before it leave. 12 frames; 3 processes
+  // join at frames 4 and 8.
+  const fs::path d = fixture::make_temp_dir("share-jobs");
+  const std::vector<std::string> span = {"--from", "142", "--to", "142.4", "--fps", "30"};
+  auto capture = [&](const std::string& out, std::vector<std::string> extra) {
+    std::vector<std::string> line = {"capture", "--out", (d / out).string()};
+    line.insert(line.end(), span.begin(), span.end());
+    line.insert(line.end(), extra.begin(), extra.end());
+    const auto r = velmora(line);
+    EXPECT_EQ(r.status, 0) << out << ": " << r.err;
+  };
+  capture("one.mkv", {"--lossless", "--jobs", "1"});
+  capture("three.mkv", {"--lossless", "--jobs", "3"});
+  fixture::Video one;
+  fixture::Video three;
+  ASSERT_TRUE(fixture::read_video((d / "one.mkv").string(), &one, "matroska"));
+  ASSERT_TRUE(fixture::read_video((d / "three.mkv").string(), &three, "matroska"));
+  ASSERT_EQ(one.frames.size(), 12u);
+  ASSERT_EQ(three.frames.size(), 12u);
+  for (std::size_t k = 0; k < 12; ++k) EXPECT_TRUE(one.frames[k] == three.frames[k]) << "frame " << k;
+  platform::Sound a;
+  platform::Sound b;
+  ASSERT_TRUE(platform::decode_sound_file((d / "one.mkv").string(), &a, nullptr, {.container = "matroska"}));
+  ASSERT_TRUE(platform::decode_sound_file((d / "three.mkv").string(), &b, nullptr, {.container = "matroska"}));
+  EXPECT_TRUE(a.samples == b.samples);
+
+  // H.264, each piece from a key frame of its own: the frames of the span, in
+  // order, near the exact ones.
+  capture("two.mp4", {"--jobs", "2"});
+  fixture::Video two;
+  ASSERT_TRUE(fixture::read_video((d / "two.mp4").string(), &two, "mp4"));
+  ASSERT_EQ(two.frames.size(), 12u);
+  for (std::size_t k = 0; k < 12; ++k) {
+    EXPECT_GT(fixture::psnr(two.frames[k].data(), one.frames[k].data(), one.frames[k].size()), 30) << k;
+  }
+  // Numbered pictures, the other half written by the other process.
+  capture("p%02d.png", {"--jobs", "2", "--no-audio"});
+  for (int k = 0; k < 12; ++k) {
+    platform::PngReader reader;
+    char name[16];
+    std::snprintf(name, sizeof name, "p%02d.png", k);
+    ASSERT_TRUE(reader.open((d / name).string())) << name;
+    std::vector<std::uint8_t> rgba(480 * 320 * 4);
+    ASSERT_TRUE(reader.readPremultiplied(rgba.data()));
+    std::vector<std::uint8_t> rgb(480 * 320 * 3);
+    for (std::size_t i = 0; i < 480 * 320; ++i) std::copy_n(rgba.data() + 4 * i, 3, rgb.data() + 3 * i);
+    EXPECT_TRUE(rgb == one.frames[static_cast<std::size_t>(k)]) << name;
+  }
+
+  // Stopped, the capture stops its helpers too, and leaves nothing.
+  fs::remove_all(d);
+  fs::create_directory(d);
+  const auto r = fixture::run({VELMORA_BINARY, "capture", "--out", (d / "long.mkv").string(), "--jobs", "2"}, {}, 60,
+                              {SIGINT, 2.0});
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_LT(r.seconds, 10);  // not once the helper has drawn the rest of the show
+  EXPECT_EQ(processes_naming((d / "long.mkv").string()), 0);
+  EXPECT_TRUE(fs::is_empty(d));
 }
 
 TEST(Share, InterruptedClipsAndSequencesLeaveNothing) {

@@ -24,8 +24,12 @@ struct VideoSettings {
   // Videos: the container by name ("mkv", "nut"), for an output whose name
   // says none (standard output).
   std::string container;
-  // Picture sequences: the number of the first picture written.
+  // Picture sequences: the number of the first picture written. Videos
+  // drawn in pieces: the first frame of this process's piece.
   long firstNumber = 0;
+  // Videos: a piece of a capture drawn by several processes; its encoded
+  // pictures go to this descriptor for the first process to join.
+  int pieceFd = -1;
 };
 
 class FrameWriter {
@@ -41,6 +45,14 @@ class FrameWriter {
   virtual bool finish() = 0;
   // Removes whatever was written.
   virtual void abandon() = 0;
+  // A capture drawn by several processes: takes the next piece, `frames`
+  // frames another process drew (for videos, the encoded pictures it left
+  // in `fd`), after this process's own. False where it cannot be joined.
+  virtual bool append(int fd, long frames) {
+    (void)fd;
+    (void)frames;
+    return false;
+  }
 
   const std::string& error() const { return error_; }
   // The finished output's size in bytes.

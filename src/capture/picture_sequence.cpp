@@ -107,6 +107,12 @@ bool PictureSequence::addFrame(const std::uint8_t* rgba) {
   return true;
 }
 
+bool PictureSequence::append(int, long frames) {
+  if (!open_) return false;
+  for (long k = 0; k < frames; ++k) written_.push_back(pattern_.name(next_++));
+  return true;
+}
+
 bool PictureSequence::writeSound() {
   const platform::Sound& track = *settings_.sound;
   const long frames = next_ - settings_.firstNumber;

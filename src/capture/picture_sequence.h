@@ -31,6 +31,9 @@ class PictureSequence final : public FrameWriter {
   bool addFrame(const std::uint8_t* rgba) override;
   bool finish() override;
   void abandon() override;
+  // Takes the next `frames` pictures, written by another process, as this
+  // sequence's own (the descriptor is unused).
+  bool append(int fd, long frames) override;
 
  private:
   bool fail(const std::string& reason);

@@ -10,9 +10,12 @@ extern "C" {
 }
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <vector>
@@ -29,6 +32,24 @@ constexpr VideoContainer kContainers[] = {
     {"webm", ".webm", "webm", "libvpx-vp9", "libopus", 32, 63, true, false},
     {"nut", ".nut", "nut", "libx264", "aac", 18, 51, true, true},
 };
+
+// A piece: the encoded pictures of a span drawn by another process, unmuxed,
+// for the process that joins the pieces. Native byte order, both ends being
+// this program on this machine:
+//   "velmora piece 1\n", i64 first frame, u32 extradata size, extradata,
+//   per packet: u32 size, i64 pts, i64 dts, i64 duration, i32 flags, data
+//   (times in frames of the piece), then u32 0xffffffff, i64 frame count.
+constexpr char kPieceMagic[] = "velmora piece 1\n";
+constexpr std::uint32_t kPieceEnd = 0xffffffff;
+
+template <typename T>
+bool put(std::FILE* f, T value) {
+  return std::fwrite(&value, sizeof value, 1, f) == 1;
+}
+template <typename T>
+bool take(std::FILE* f, T* value) {
+  return std::fread(value, sizeof *value, 1, f) == 1;
+}
 
 std::string av_message(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -86,8 +107,11 @@ struct VideoEncoder::Impl {
   std::vector<std::int32_t> exact;  // lossless: the sound as 24-bit samples
   std::int64_t size = 0;
   int fd = -1;  // the output's descriptor, the file's own
+  std::FILE* piece = nullptr;  // a piece's packets go here instead of a muxer
+  bool picturesEnded = false;  // the video encoder is flushed; pieces may follow
 
   ~Impl() {
+    if (piece) std::fclose(piece);
     av_packet_free(&packet);
     av_frame_free(&sound);
     av_frame_free(&picture);
@@ -107,6 +131,15 @@ struct VideoEncoder::Impl {
     int r = avcodec_send_frame(codec, frame);
     if (r < 0) return r;
     while ((r = avcodec_receive_packet(codec, packet)) == 0) {
+      if (piece) {
+        const bool written = put(piece, static_cast<std::uint32_t>(packet->size)) && put(piece, packet->pts) &&
+                             put(piece, packet->dts) && put(piece, packet->duration) && put(piece, packet->flags) &&
+                             std::fwrite(packet->data, 1, static_cast<std::size_t>(packet->size), piece) ==
+                                 static_cast<std::size_t>(packet->size);
+        av_packet_unref(packet);
+        if (!written) return AVERROR(errno ? errno : EIO);
+        continue;
+      }
       av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
       packet->stream_index = stream->index;
       r = av_interleaved_write_frame(format, packet);
@@ -187,7 +220,8 @@ VideoEncoder::VideoEncoder() = default;
 VideoEncoder::~VideoEncoder() { abandon(); }
 
 bool VideoEncoder::fail(const std::string& reason) {
-  error_ = (out_.path() == "-" ? std::string("standard output") : out_.path()) + ": " + reason;
+  const std::string& name = pieceName_.empty() ? out_.path() : pieceName_;
+  error_ = (name == "-" ? std::string("standard output") : name) + ": " + reason;
   abandon();
   return false;
 }
@@ -211,7 +245,8 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
     error_ = path + ": a lossless capture is written as .mkv or .nut";
     return false;
   }
-  if (!out_.open(path)) {
+  const bool piece = settings.pieceFd >= 0;
+  if (!piece && !out_.open(path)) {
     error_ = out_.error();
     return false;
   }
@@ -219,6 +254,7 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
   Impl& m = *impl_;
   m.settings = settings;
   m.container = *container;
+  pieceName_ = piece ? path : std::string();
   const char* video_name = settings.lossless ? "ffv1" : container->video;
   const char* audio_name = settings.lossless ? "flac" : container->audio;
 
@@ -291,6 +327,23 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
   m.picture->width = settings.width;
   m.picture->height = settings.height;
   if (int r = av_frame_get_buffer(m.picture, 0); r < 0) return fail(r);
+
+  if (piece) {
+    // Encoded as the joining process encodes its own piece, muxed by it.
+    const int copy = ::dup(settings.pieceFd);
+    m.piece = copy >= 0 ? ::fdopen(copy, "wb") : nullptr;
+    if (!m.piece) {
+      if (copy >= 0) ::close(copy);
+      return fail(std::strerror(errno));
+    }
+    const auto extra = static_cast<std::uint32_t>(v->extradata_size);
+    if (std::fwrite(kPieceMagic, 1, sizeof kPieceMagic - 1, m.piece) != sizeof kPieceMagic - 1 ||
+        !put(m.piece, static_cast<std::int64_t>(settings.firstNumber)) || !put(m.piece, extra) ||
+        std::fwrite(v->extradata, 1, extra, m.piece) != extra) {
+      return fail(std::strerror(errno));
+    }
+    return true;
+  }
 
   if (settings.sound) {
     const AVCodec* audio_codec = avcodec_find_encoder_by_name(audio_name);
@@ -401,10 +454,99 @@ bool VideoEncoder::addFrame(const std::uint8_t* rgba) {
   return true;
 }
 
+bool VideoEncoder::endPictures() {
+  if (!impl_) return false;
+  Impl& m = *impl_;
+  if (!m.picturesEnded) {
+    if (int r = m.encode(m.video, m.videoStream, nullptr); r < 0) return fail(r);
+    m.picturesEnded = true;
+  }
+  return true;
+}
+
+bool VideoEncoder::append(int fd, long frames) {
+  if (!endPictures()) return false;
+  Impl& m = *impl_;
+  const int copy = ::dup(fd);
+  std::FILE* in = copy >= 0 && ::lseek(copy, 0, SEEK_SET) == 0 ? ::fdopen(copy, "rb") : nullptr;
+  if (!in) {
+    if (copy >= 0) ::close(copy);
+    return fail(std::strerror(errno));
+  }
+  struct Closer {
+    std::FILE* f;
+    ~Closer() { std::fclose(f); }
+  } closer{in};
+  const std::string broken = "a piece drawn by another process is incomplete";
+  char magic[sizeof kPieceMagic - 1];
+  std::int64_t first = 0;
+  std::uint32_t extra = 0;
+  if (std::fread(magic, 1, sizeof magic, in) != sizeof magic || std::memcmp(magic, kPieceMagic, sizeof magic) != 0 ||
+      !take(in, &first) || !take(in, &extra) || first != m.frames || extra > (1u << 20)) {
+    return fail(broken);
+  }
+  std::vector<std::uint8_t> extradata(extra);
+  if (std::fread(extradata.data(), 1, extra, in) != extra) return fail(broken);
+  // The same settings make the same stream headers; anything else would
+  // decode wrongly after the join.
+  if (extradata.size() != static_cast<std::size_t>(std::max(m.video->extradata_size, 0)) ||
+      (extra > 0 && std::memcmp(extradata.data(), m.video->extradata, extra) != 0)) {
+    return fail("the pieces drawn by other processes were encoded differently and cannot be joined");
+  }
+  for (std::int64_t packets = 0;; ++packets) {
+    std::int64_t pts = 0;
+    std::int64_t dts = 0;
+    std::int64_t duration = 0;
+    int flags = 0;
+    std::uint32_t size = 0;
+    if (!take(in, &size)) return fail(broken);
+    if (size == kPieceEnd) {
+      std::int64_t count = 0;
+      if (!take(in, &count) || count != frames) return fail(broken);
+      break;
+    }
+    if (size > (1u << 30) || !take(in, &pts) || !take(in, &dts) || !take(in, &duration) || !take(in, &flags)) {
+      return fail(broken);
+    }
+    if (int r = av_new_packet(m.packet, static_cast<int>(size)); r < 0) return fail(r);
+    if (std::fread(m.packet->data, 1, size, in) != size) {
+      av_packet_unref(m.packet);
+      return fail(broken);
+    }
+    m.packet->pts = pts == AV_NOPTS_VALUE ? pts : pts + first;
+    m.packet->dts = dts == AV_NOPTS_VALUE ? dts : dts + first;
+    m.packet->duration = duration;
+    m.packet->flags = flags;
+    av_packet_rescale_ts(m.packet, m.video->time_base, m.videoStream->time_base);
+    m.packet->stream_index = m.videoStream->index;
+    if (int r = av_interleaved_write_frame(m.format, m.packet); r < 0) return fail(r);
+    if (m.audio) {
+      // The sound as far as the pictures have come, as addFrame feeds it.
+      const std::int64_t until = av_rescale(std::min(first + packets + 1, first + frames), m.settings.sound->rate,
+                                            m.settings.fps);
+      if (int r = m.feed_audio(until); r < 0) return fail(r);
+    }
+  }
+  m.frames = first + frames;
+  if (m.audio) {
+    if (int r = m.feed_audio(av_rescale(m.frames, m.settings.sound->rate, m.settings.fps)); r < 0) return fail(r);
+  }
+  return true;
+}
+
 bool VideoEncoder::finish() {
   if (!impl_) return false;
   Impl& m = *impl_;
-  if (int r = m.encode(m.video, m.videoStream, nullptr); r < 0) return fail(r);
+  if (m.piece) {
+    if (int r = m.encode(m.video, m.videoStream, nullptr); r < 0) return fail(r);
+    const bool ended = put(m.piece, kPieceEnd) && put(m.piece, static_cast<std::int64_t>(m.frames));
+    const bool closed = std::fclose(m.piece) == 0;
+    m.piece = nullptr;
+    if (!ended || !closed) return fail(std::strerror(errno));
+    impl_.reset();
+    return true;
+  }
+  if (!endPictures()) return false;
   if (m.audio) {
     if (m.resampler) {
       if (int r = m.resample(nullptr, 0); r < 0) return fail(r);  // what the resampler still holds

@@ -46,6 +46,14 @@ class VideoEncoder final : public FrameWriter {
   bool finish() override;
   void abandon() override;
 
+  // A capture drawn in pieces by several processes: each process but the
+  // first encodes its piece to a descriptor (VideoSettings::pieceFd) with
+  // the same settings, without sound; the first ends its own pictures and
+  // appends the others' packets in order, without decoding them, encoding
+  // the sound of the whole span as they come.
+  bool endPictures();
+  bool append(int fd, long frames) override;
+
  private:
   struct Impl;
   bool fail(const std::string& reason);
@@ -53,4 +61,5 @@ class VideoEncoder final : public FrameWriter {
 
   std::unique_ptr<Impl> impl_;
   platform::OutputFile out_;
+  std::string pieceName_;  // the capture's output, for messages, in a piece
 };

@@ -265,7 +265,7 @@ void OutputFile::abandon() {
 }
 
 int open_scratch_file(const std::string& beside) {
-  int fd = ::open(folder_of(beside).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  int fd = beside.empty() ? -1 : ::open(folder_of(beside).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd >= 0) return fd;
   const char* tmp = std::getenv("TMPDIR");
   std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-scratch-XXXXXX";
