@@ -1,9 +1,12 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <vector>
+
+#include "engine/schedule.h"
 
 namespace {
 
@@ -28,6 +31,23 @@ std::optional<double> plain_seconds(std::string_view s) {
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::fixed);
   if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
   return value;
+}
+
+// Lower case, words one space apart, without a leading "the".
+std::string plain_name(std::string_view text) {
+  std::string words;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::size_t end = i;
+    while (end < text.size() && text[end] != ' ') ++end;
+    if (end > i) {
+      if (!words.empty()) words += ' ';
+      for (; i < end; ++i) words += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    }
+  }
+  if (words.rfind("the ", 0) == 0) words.erase(0, 4);
+  return words;
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -77,11 +97,24 @@ std::optional<double> parse_moment(std::string_view text) {
   return seconds;
 }
 
+std::optional<double> part_start(std::string_view name) {
+  const std::string wanted = plain_name(name);
+  for (const ShowPart& part : kShowParts) {
+    if (plain_name(part.name) == wanted) return part.begin;
+  }
+  return std::nullopt;
+}
+
 CLI::Validator Moment(double last) {
   return CLI::Validator(
       [last](std::string& value) -> std::string {
-        const auto moment = parse_moment(value);
-        if (!moment) return "not a moment: " + value + " (give seconds, like 83.5, or minutes and seconds, like 1:23.5)";
+        auto moment = parse_moment(value);
+        if (!moment) moment = part_start(value);
+        if (!moment) {
+          return "not a moment: " + value +
+                 " (give seconds, like 83.5, minutes and seconds, like 1:23.5, or a part's name, like \"glowing "
+                 "cube\")";
+        }
         if (*moment < 0 || *moment > last) {
           char range[96];
           std::snprintf(range, sizeof range, "%s is outside the show (0 to %g seconds)", value.c_str(), last);

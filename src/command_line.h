@@ -1,6 +1,6 @@
 #pragma once
-// What the command line accepts beyond plain numbers: moments of the show,
-// and a helping hand with mistyped options.
+// What the command line accepts beyond plain numbers: moments of the show
+// (seconds, or the parts by name), and a helping hand with mistyped options.
 #include <CLI/CLI.hpp>
 
 #include <optional>
@@ -12,8 +12,13 @@
 // accepted here (and then refused as out of range, which says more).
 std::optional<double> parse_moment(std::string_view text);
 
+// The start of the part of the show called `name` as the README and the
+// player's display write it ("The glowing cube"): in any case, with or
+// without its leading "The", spaces as they come. Nothing for another name.
+std::optional<double> part_start(std::string_view name);
+
 // A CLI11 check and transform for a moment option: "not a moment: TEXT" for
-// anything parse_moment refuses, a range error outside [0, last]; the option
+// anything neither parse_moment nor part_start takes, a range error outside [0, last]; the option
 // then receives the moment in seconds.
 CLI::Validator Moment(double last);
 

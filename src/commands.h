@@ -28,14 +28,21 @@ struct BenchOptions {
 
 struct CaptureOptions {
   std::string out;
+  std::string format;  // the container, for standard output
   double from = 0;
   double to = kLastPicture;  // the show's last picture
-  int fps = 60;
+  int fps = 0;  // 0: the format's own default
   bool portrait = false;
   int quality = -1;  // the encoder's own default
+  bool lossless = false;
   bool audio = true;
   bool times = false;  // also say where the time went
   int renderScale = 1;
+  int jobs = 0;  // processes drawing the span; 0: as many as help here
+  // A helper process drawing one piece of another's capture: "FIRST:FRAMES:PID",
+  // and the descriptor it leaves a video's encoded pictures in.
+  std::string piece;
+  int pieceFd = -1;
 };
 
 // Each returns the process's exit status.

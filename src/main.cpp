@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "capture/video_encoder.h"
+#include "capture/frame_writer.h"
 #include "command_line.h"
 #include "commands.h"
 #include "engine/schedule.h"
@@ -67,12 +67,12 @@ CLI::Validator PngName() {
       "");
 }
 
-// A video file name: one of the containers a capture writes.
-CLI::Validator VideoName() {
+// A name a capture writes: a video, an animated picture, numbered pictures.
+CLI::Validator CaptureName() {
   return CLI::Validator(
       [](std::string& value) -> std::string {
-        if (container_for(value)) return {};
-        return value + " is not a video name: use " + accepted_extensions();
+        if (output_kind(value)) return {};
+        return value + " is not a name capture writes: use " + accepted_outputs();
       },
       "");
 }
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     add_assets(cmd);
     cmd->add_option("--from", play.from, "Start at this moment of the show, music included")
         ->transform(moment)
-        ->type_name("SECONDS|M:SS");
+        ->type_name("SECONDS|M:SS|PART");
     cmd->add_flag("--headless", play.headless, "Play in real time without a window");
     cmd->add_flag("--portrait", play.portrait,
                   "Show the phone's portrait screen as it stands instead of turned sideways");
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
   still_cmd->add_option("--at", still.at, "The moment, in seconds or minutes and seconds")
       ->required()
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   still_cmd->add_option("--out", still.out, "The PNG file to write, or - for standard output")
       ->required()
       ->check(PngName())
@@ -152,37 +152,52 @@ int main(int argc, char** argv) {
       "bench", "Render the show headless at 60 frames a second as fast as possible and report frame times per scene");
   bench_cmd->add_option("--from", bench.from, "First moment of the span to render (default 0)")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   bench_cmd->add_option("--to", bench.to, "Last moment of the span to render (default " + seconds_text(kShowEnd) + ")")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   add_render_scale(bench_cmd, &bench.renderScale, "Draw at N times the phone's resolution");
   add_assets(bench_cmd);
 
   CaptureOptions capture;
   CLI::App* capture_cmd = app.add_subcommand(
-      "capture", "Write the show, or a span of it, with its music to a video file");
-  capture_cmd->add_option("--out", capture.out, "The video file: .mp4 or .mov (H.264, AAC), .mkv (H.264, AAC), "
-                                                 ".webm (VP9, Opus)")
+      "capture", "Write the show, or a span of it, with its music to a video file, an animated picture or numbered pictures");
+  capture_cmd->add_option("--out", capture.out,
+                          "What to write, by its name: .mp4 or .mov (H.264, AAC), .mkv or .nut (H.264, AAC; FFV1, "
+                          "FLAC with --lossless), .webm (VP9, Opus), .gif or .webp (animated, looping, silent), "
+                          "frames/%05d.png (one PNG per frame and frames/sound.wav), or - for standard output "
+                          "with --format")
       ->required()
-      ->check(VideoName())
+      ->check(CaptureName())
       ->type_name("FILE");
+  capture_cmd->add_option("--format", capture.format, "The container for --out -: mkv, nut or webm")
+      ->type_name("NAME");
   capture_cmd->add_option("--from", capture.from, "First moment of the video (default 0)")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
+      ->type_name("SECONDS|M:SS|PART");
   capture_cmd->add_option("--to", capture.to, "Moment the video ends (default " + seconds_text(kLastPicture) + ", the show's last picture)")
       ->transform(moment)
-      ->type_name("SECONDS|M:SS");
-  capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60)")
+      ->type_name("SECONDS|M:SS|PART");
+  capture_cmd->add_option("--fps", capture.fps, "Frames a second (default 60; 25 for .gif and .webp, at most 50 for .gif)")
       ->check(CLI::Range(1, 240).description(""))
       ->type_name("N");
   capture_cmd->add_flag("--portrait", capture.portrait, "The phone's 320x480 portrait screen instead of 480x320");
   capture_cmd->add_option("--quality", capture.quality,
-                          "The encoder's constant quality, 0 (best) to 51 for H.264 or 63 for VP9 "
-                          "(default 18 for H.264, 32 for VP9)")
-      ->check(CLI::Range(0, 63).description(""))
+                          "The encoder's quality: constant quality from 0 (best) to 51 for H.264 or 63 for VP9 "
+                          "(default 18 for H.264, 32 for VP9); for .webp from 0 to 100 (best; default 85)")
+      ->check(CLI::Range(0, 100).description(""))
       ->type_name("Q");
+  capture_cmd->add_flag("--lossless", capture.lossless,
+                        "An exact copy in .mkv or .nut: the pictures in RGB (FFV1), the sound in FLAC");
   capture_cmd->add_flag_callback("--no-audio", [&capture] { capture.audio = false; }, "Leave the music out");
+  capture_cmd->add_option("--jobs", capture.jobs,
+                          "Draw the span in N processes at once, joined without re-encoding (default: as many as make "
+                          "it faster here; GIF and WebP: one)")
+      ->check(CLI::Range(1, 64).description(""))
+      ->type_name("N");
+  // Between a capture and the helpers it starts for its pieces.
+  capture_cmd->add_option("--piece", capture.piece)->group("");
+  capture_cmd->add_option("--piece-fd", capture.pieceFd)->group("");
   capture_cmd->add_flag("--times", capture.times, "Also say where the time went (drawing, read-back, encoding)");
   add_render_scale(capture_cmd, &capture.renderScale, "Draw at N times the phone's resolution: a (480 N)x(320 N) video");
   add_assets(capture_cmd);

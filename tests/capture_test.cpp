@@ -158,7 +158,7 @@ TEST(Capture, InterruptedUnwritableAndMisnamedCapturesLeaveNothing) {
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
   r = velmora({"capture", "--out", (d / "x.avi").string()});
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find(".mp4, .mov, .mkv or .webm"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(".mp4, .mov, .mkv, .webm, .nut, .gif, .webp or numbered pictures"), std::string::npos) << r.err;
   // Any signal that ends a process by default is a stop like Ctrl+C.
   r = velmora({"capture", "--out", (d / "usr1.mkv").string()}, {SIGUSR1, 2.0});
   EXPECT_EQ(r.status, 128 + SIGUSR1) << r.err;

@@ -43,6 +43,11 @@ fixture::RunResult velmora(std::vector<std::string> args, std::vector<std::strin
 
 bool mentions(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::string contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // Files in `dir` other than those named.
 std::vector<std::string> leftovers(const fs::path& dir, std::initializer_list<std::string> expected) {
   std::vector<std::string> extra;
@@ -110,6 +115,30 @@ TEST(Moments, NonFiniteOrMalformedMomentsAreUsageErrors) {
   const fs::path out = fixture::make_temp_dir("moments") / "m.png";
   const auto minutes = velmora({"still", "--at", "0:03.5", "--out", out.string(), "--assets", assets});
   EXPECT_EQ(minutes.status, 0) << minutes.err;
+}
+
+// A part's name, as the README and the display write it, is its start.
+TEST(Moments, APartsNameIsItsStart) {
+  const std::string assets = bundle().string();
+  const fs::path d = fixture::make_temp_dir("parts");
+  // Metaballs to the creature: 53 to 70 s, 17 frames at one a second.
+  auto r = velmora({"capture", "--out", (d / "m.mkv").string(), "--from", "Metaballs", "--to", "the  creature", "--fps",
+                    "1", "--no-audio", "--assets", assets});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(mentions(r.err, " 17 frames")) << r.err;
+  r = velmora({"capture", "--out", (d / "g.mkv").string(), "--from", "greetings", "--to", "GLOWING CUBE", "--fps", "2",
+               "--no-audio", "--assets", assets});
+  EXPECT_TRUE(mentions(r.err, " 31 frames")) << r.err;  // 114.5 to 130 s
+  ASSERT_EQ(velmora({"still", "--at", "The closing picture", "--out", (d / "a.png").string(), "--assets", assets})
+                .status,
+            0);
+  ASSERT_EQ(velmora({"still", "--at", "180", "--out", (d / "b.png").string(), "--assets", assets}).status, 0);
+  EXPECT_EQ(contents(d / "a.png"), contents(d / "b.png"));
+  for (const char* name : {"glowing cubes", "the", "scene 2", ""}) {
+    r = velmora({"--from", name});
+    EXPECT_EQ(r.status, 2) << name;
+    EXPECT_TRUE(mentions(r.err, "not a moment")) << r.err;
+  }
 }
 
 TEST(HostileBundle, FilesThatAreNotRegularFilesFailAtOnceOrCountAsMissing) {

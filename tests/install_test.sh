@@ -76,6 +76,7 @@ touch "$work/elsewhere/notes.txt" "$work/elsewhere/show.webm"
 [ "$(completions velmora capture --no)" = "--no-audio" ] || fail "completion: velmora capture --no"
 [ "$(completions velmora still --out '')" = "title.png" ] || fail "completion: still --out offers other files"
 [ "$(completions velmora capture --out '')" = "show.webm" ] || fail "completion: capture --out offers other files"
+[ "$(completions velmora capture --format n)" = "nut" ] || fail "completion: capture --format n"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "install: $(( ${#expected[@]} )) files, program, validators, manual page and completion all good"

@@ -1,65 +1,58 @@
 #pragma once
 // A video file written with FFmpeg's libraries: pictures converted to
 // yuv420p (BT.709) and encoded, the soundtrack resampled and encoded, both
-// muxed into the container the file's extension names. Not thread-safe: one
-// thread feeds it (the capture's encoder thread).
+// muxed into the container the file's extension names. Lossless, the
+// pictures stay RGB (FFV1) and the sound keeps its rate (FLAC, 24 bits).
+// Not thread-safe: one thread feeds it (the capture's encoder thread).
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "capture/frame_writer.h"
 #include "process/files.h"
-#include "platform/sound_file.h"
 
-// The containers a capture can write, by extension.
+// The containers a capture can write, by extension or (standard output) by name.
 struct VideoContainer {
+  const char* name;        // "mp4", as --format takes it
   const char* extension;   // ".mp4"
   const char* muxer;       // libavformat's name
   const char* video;       // libavcodec encoder
   const char* audio;
   int quality_default;     // the video encoder's constant-quality value
   int quality_worst;       // its range is 0 (best) to this
+  bool streams;            // can be written to a pipe
+  bool lossless;           // takes FFV1 and FLAC (--lossless)
 };
 
 // The container for `path`'s extension, or nothing.
 std::optional<VideoContainer> container_for(const std::string& path);
-// ".mp4, .mov, .mkv or .webm", for messages.
+// The container called `name` ("mkv"), or nothing.
+std::optional<VideoContainer> container_named(const std::string& name);
+// ".mp4, .mov, .mkv, .webm or .nut", for messages.
 std::string accepted_extensions();
+// "mkv, nut or webm": the containers standard output takes.
+std::string streaming_containers();
 
-struct VideoSettings {
-  int width = 0;   // the picture as written, after orientation
-  int height = 0;
-  int fps = 60;
-  int quality = -1;  // the encoder's constant quality; -1 for the container's default
-  // The soundtrack from the capture's first moment on, or null for none. It
-  // must outlive the encoder.
-  const platform::Sound* sound = nullptr;
-  std::size_t soundFirstFrame = 0;  // the sample frame of the capture's first moment
-};
-
-class VideoEncoder {
+class VideoEncoder final : public FrameWriter {
  public:
   VideoEncoder();
-  ~VideoEncoder();  // an unfinished file is removed
+  ~VideoEncoder() override;  // an unfinished file is removed
   VideoEncoder(const VideoEncoder&) = delete;
   VideoEncoder& operator=(const VideoEncoder&) = delete;
 
-  // Starts the file; false with error() set ("PATH: reason").
-  bool open(const std::string& path, const VideoSettings& settings);
-  // Adds the next picture (RGBA, top row first, width x height) and the
-  // sound that plays while it is shown.
-  bool addFrame(const std::uint8_t* rgba);
-  // Flushes the encoders, writes the trailer and puts the file in place.
-  bool finish();
-  // Removes what was written.
-  void abandon();
+  bool open(const std::string& path, const VideoSettings& settings) override;
+  bool addFrame(const std::uint8_t* rgba) override;
+  bool finish() override;
+  void abandon() override;
 
-  const std::string& error() const { return error_; }
-  // The finished file's size in bytes.
-  std::int64_t size() const { return size_; }
-  // Seconds spent converting pictures to yuv420p, and encoding and writing.
-  double conversionSeconds() const { return conversion_; }
-  double encodingSeconds() const { return encoding_; }
+  // A capture drawn in pieces by several processes: each process but the
+  // first encodes its piece to a descriptor (VideoSettings::pieceFd) with
+  // the same settings, without sound; the first ends its own pictures and
+  // appends the others' packets in order, without decoding them, encoding
+  // the sound of the whole span as they come.
+  bool endPictures();
+  bool append(int fd, long frames) override;
 
  private:
   struct Impl;
@@ -68,8 +61,5 @@ class VideoEncoder {
 
   std::unique_ptr<Impl> impl_;
   platform::OutputFile out_;
-  std::string error_;
-  std::int64_t size_ = 0;
-  double conversion_ = 0;
-  double encoding_ = 0;
+  std::string pieceName_;  // the capture's output, for messages, in a piece
 };

@@ -8,7 +8,7 @@ using Clock = std::chrono::steady_clock;
 double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 }  // namespace
 
-VideoSink::VideoSink(VideoEncoder& encoder, platform::Orientation orientation, int width, int height, int buffers)
+VideoSink::VideoSink(FrameWriter& encoder, platform::Orientation orientation, int width, int height, int buffers)
     : encoder_(encoder), orientation_(orientation), width_(width), height_(height) {
   const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
   buffers_.assign(static_cast<std::size_t>(buffers), std::vector<std::uint8_t>(bytes));

@@ -1,7 +1,7 @@
 #pragma once
 // Presented frames on their way into a video. The show's thread only copies
 // each frame into a free buffer of a small pool and goes on drawing; an
-// encoder thread turns it for viewing and hands it to the VideoEncoder. The
+// encoder thread turns it for viewing and hands it to the FrameWriter. The
 // buffers are allocated once: nothing is allocated per frame, and the show
 // waits only when the encoder has fallen a whole pool behind.
 #include <condition_variable>
@@ -11,14 +11,14 @@
 #include <thread>
 #include <vector>
 
-#include "capture/video_encoder.h"
+#include "capture/frame_writer.h"
 #include "platform/frame.h"
 
 class VideoSink final : public platform::FrameSink {
  public:
   // Frames of width x height (portrait, as presented) are written to
   // `encoder` turned as `orientation` says.
-  VideoSink(VideoEncoder& encoder, platform::Orientation orientation, int width, int height, int buffers = 4);
+  VideoSink(FrameWriter& encoder, platform::Orientation orientation, int width, int height, int buffers = 4);
   ~VideoSink() override;
   VideoSink(const VideoSink&) = delete;
   VideoSink& operator=(const VideoSink&) = delete;
@@ -37,7 +37,7 @@ class VideoSink final : public platform::FrameSink {
  private:
   void run();
 
-  VideoEncoder& encoder_;
+  FrameWriter& encoder_;
   platform::Orientation orientation_;
   int width_;
   int height_;

@@ -264,6 +264,16 @@ void OutputFile::abandon() {
   slot_ = -1;
 }
 
+int open_scratch_file(const std::string& beside) {
+  int fd = beside.empty() ? -1 : ::open(folder_of(beside).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  const char* tmp = std::getenv("TMPDIR");
+  std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-scratch-XXXXXX";
+  fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(name.c_str());
+  return fd;
+}
+
 bool write_file(const std::string& path, std::span<const std::uint8_t> bytes, std::string* error) {
   OutputFile out;
   bool ok = out.open(path);

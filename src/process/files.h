@@ -84,6 +84,13 @@ class OutputFile {
   std::string error_;
 };
 
+// A file without a name, for a writer's own scratch data: made in the folder
+// of the file `beside` when it can be (the disk the output goes to;
+// O_TMPFILE), else in the temporary folder, and gone with its descriptor,
+// however the process ends (an empty `beside`: the temporary folder). -1
+// with errno set when neither can be made.
+int open_scratch_file(const std::string& beside);
+
 // Writes `bytes` to `path` through an OutputFile. False with *error set
 // ("PATH: reason").
 bool write_file(const std::string& path, std::span<const std::uint8_t> bytes, std::string* error);

@@ -6,14 +6,20 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <webp/demux.h>
+
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 namespace fixture {
 
-bool read_video(const std::string& path, Video* video) {
+bool read_video(const std::string& path, Video* video, const char* container) {
   AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
+  const AVInputFormat* demuxer = container ? av_find_input_format(container) : nullptr;
+  if (container && !demuxer) return false;
+  if (avformat_open_input(&format, path.c_str(), demuxer, nullptr) < 0) return false;
   bool ok = false;
   AVCodecContext* codec = nullptr;
   SwsContext* scaler = nullptr;
@@ -39,6 +45,22 @@ bool read_video(const std::string& path, Video* video) {
     video->height = codec->height;
     auto take = [&] {
       while (avcodec_receive_frame(codec, frame) == 0) {
+        if (frame->format == AV_PIX_FMT_BGR0 || frame->format == AV_PIX_FMT_BGRA) {
+          // RGB as it was coded, converted by nothing.
+          std::vector<std::uint8_t> rgb(static_cast<std::size_t>(frame->width) * frame->height * 3);
+          for (int row = 0; row < frame->height; ++row) {
+            const std::uint8_t* in = frame->data[0] + row * frame->linesize[0];
+            std::uint8_t* out = rgb.data() + static_cast<std::size_t>(row) * frame->width * 3;
+            for (int x = 0; x < frame->width; ++x, in += 4, out += 3) {
+              out[0] = in[2];
+              out[1] = in[1];
+              out[2] = in[0];
+            }
+          }
+          video->frames.push_back(std::move(rgb));
+          av_frame_unref(frame);
+          continue;
+        }
         scaler = sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
                                       frame->width, frame->height, AV_PIX_FMT_RGB24, SWS_BILINEAR | SWS_ACCURATE_RND,
                                       nullptr, nullptr, nullptr);
@@ -73,6 +95,37 @@ bool read_video(const std::string& path, Video* video) {
   av_packet_free(&packet);
   avcodec_free_context(&codec);
   avformat_close_input(&format);
+  return ok;
+}
+
+bool read_webp(const std::string& path, Animation* animation) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const WebPData data{bytes.data(), bytes.size()};
+  WebPAnimDecoderOptions options;
+  if (!WebPAnimDecoderOptionsInit(&options)) return false;
+  options.color_mode = MODE_RGBA;
+  WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+  if (!decoder) return false;
+  WebPAnimInfo info;
+  bool ok = WebPAnimDecoderGetInfo(decoder, &info) != 0;
+  if (ok) {
+    animation->width = static_cast<int>(info.canvas_width);
+    animation->height = static_cast<int>(info.canvas_height);
+    animation->loopCount = static_cast<int>(info.loop_count);
+  }
+  while (ok && WebPAnimDecoderHasMoreFrames(decoder)) {
+    std::uint8_t* rgba = nullptr;
+    int end = 0;
+    ok = WebPAnimDecoderGetNext(decoder, &rgba, &end) != 0;
+    if (!ok) break;
+    const std::size_t pixels = static_cast<std::size_t>(animation->width) * animation->height;
+    std::vector<std::uint8_t> rgb(pixels * 3);
+    for (std::size_t i = 0; i < pixels; ++i) std::copy_n(rgba + 4 * i, 3, rgb.data() + 3 * i);
+    animation->frames.push_back(std::move(rgb));
+    animation->ends.push_back(end);
+  }
+  WebPAnimDecoderDelete(decoder);
   return ok;
 }
 
