@@ -164,7 +164,7 @@ TEST(Capture, InterruptedUnwritableAndMisnamedCapturesLeaveNothing) {
   EXPECT_EQ(r.status, 128 + SIGUSR1) << r.err;
   // A FIFO nobody reads is waited for, saying so, until Ctrl+C.
   ASSERT_EQ(mkfifo((d / "fifo.mkv").c_str(), 0600), 0);
-  r = velmora({"capture", "--out", (d / "fifo.mkv").string()}, {SIGINT, 2.0});
+  r = velmora({"capture", "--no-audio", "--out", (d / "fifo.mkv").string()}, {SIGINT, 6.0});
   EXPECT_EQ(r.status, 130) << r.err;
   EXPECT_NE(r.err.find("fifo.mkv: waiting for a reader"), std::string::npos) << r.err;
   fs::remove(d / "fifo.mkv");
