@@ -191,7 +191,9 @@ std::vector<double> time_yardstick(OfflineShow& show, int frames) {
 }  // namespace
 
 int run_bench(const BenchOptions& o) {
-  if (o.to < o.from) return report_failure("--to must not come before --from", 2);
+  if (o.to < o.from) {
+    return report_failure("--to must not come before --from\nRun 'velmora bench --help' for more information.", 2);
+  }
   use_pictures_for(o.renderScale);
   OfflineShow show(o.renderScale);
   if (!show.ready()) return report_not_ready();

@@ -201,7 +201,10 @@ int main(int argc, char** argv) {
       message += extras ? " (did you mean " + near + "?)" : " (" + extra + " is not an option: did you mean " + near + "?)";
       break;
     }
-    std::fprintf(stderr, "velmora: %s\nRun 'velmora --help' for more information.\n", message.c_str());
+    // The hint names the help of the command that was given, if one was.
+    std::string help = "velmora";
+    if (const auto given = app.get_subcommands(); !given.empty()) help += " " + given.back()->get_name();
+    std::fprintf(stderr, "velmora: %s\nRun '%s --help' for more information.\n", message.c_str(), help.c_str());
     return 2;
   }
 
