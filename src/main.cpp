@@ -126,6 +126,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 16).description(""))
         ->type_name("N");
     cmd->add_flag("--fullscreen", play.fullscreen, "Start full screen");
+    cmd->add_flag("--loop", play.loop, "Play the show again from the start at its end, music included, until stopped");
+    cmd->add_flag("--quiet", play.quiet, "Leave out the log of the show's files as they load");
     add_render_scale(cmd, &play.renderScale,
                      "Draw at N times the phone's 320x480 (default: as sharp as the window shows it, "
                      "or 1 on a software renderer)");

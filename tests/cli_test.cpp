@@ -37,7 +37,8 @@ int count_lines(const std::string& s) {
 TEST(CommandLine, HelpAndVersion) {
   const auto help = velmora({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* word : {"still", "--headless", "--from", "--portrait", "--scale", "--fullscreen", "--assets"}) {
+  for (const char* word :
+       {"still", "--headless", "--from", "--portrait", "--scale", "--fullscreen", "--loop", "--quiet", "--assets"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
   const auto still_help = velmora({"still", "--help"});
