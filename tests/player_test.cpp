@@ -319,6 +319,12 @@ TEST_F(PlayerMoves, ABurstOfSeeksIsOneSeekAtTheNextTurn) {
   EXPECT_EQ(presented(), before + 1);  // one frame for all of them
   EXPECT_EQ(player_->now(), 65);
   EXPECT_FALSE(player_->paused());
+  // "Previous part" pressed again before the first is carried out walks
+  // back one more part: the start of this one, then of the one before.
+  player_->handle(C{C::PreviousPart});
+  player_->handle(C{C::PreviousPart});
+  EXPECT_EQ(after(C{C::SeekBy, 0}), 0);
+  after(C{C::SeekTo, 65});
   // A screenshot is of where the commands before it led.
   double saved = -1;
   player_->onScreenshot = [&](double moment) { saved = moment; };
