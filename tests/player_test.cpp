@@ -246,8 +246,20 @@ class PlayerMoves : public ::testing::Test {
     platform::setBundlePath(bundle.string());
     show_ = new OfflineShow();
     player_ = new Player(show_->ui());
+    // The show ends the process in its first frame past the end: that must
+    // fail a test, not end it with status 0.
+    std::atexit([] {
+      if (running_) {
+        std::fputs("the show ended the process in the middle of a test\n", stderr);
+        std::_Exit(1);
+      }
+    });
   }
-  void SetUp() override { ASSERT_TRUE(show_->ready()); }
+  void SetUp() override {
+    ASSERT_TRUE(show_->ready());
+    running_ = true;
+  }
+  void TearDown() override { running_ = false; }
   // Where `c` leads, carried out.
   static double after(const PlayerCommand& c) {
     player_->handle(c);
@@ -258,6 +270,7 @@ class PlayerMoves : public ::testing::Test {
 
   static OfflineShow* show_;
   static Player* player_;
+  static inline bool running_ = false;
 };
 OfflineShow* PlayerMoves::show_ = nullptr;
 Player* PlayerMoves::player_ = nullptr;
