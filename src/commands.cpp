@@ -14,15 +14,18 @@
 #include "platform/desktop/window.h"
 #include "platform/eagl.h"
 #include "platform/frame.h"
+#include "platform/log.h"
 #include "platform/png.h"
 #include "platform/run_loop.h"
 #include "process/signals.h"
+#include "shell/desktop/terminal_status.h"
 #include "shell/desktop/window_player.h"
 #include "shell/main_interface.h"
 #include "shell/offline_show.h"
 #include "shell/player.h"
 
 int report_failure(const std::string& message, int status) {
+  platform::clearStatusLine();
   std::fprintf(stderr, "velmora: %s\n", message.c_str());
   return status;
 }
@@ -65,6 +68,7 @@ int play_show(const PlayOptions& o) {
                    o.scale, window->scale());
     }
   }
+  if (o.quiet) platform::setLoadLog(nullptr);
   MainInterface ui(window ? static_cast<platform::FrameSink*>(window.get()) : &nothing, std::max(o.renderScale, 1));
   if (!ui.ready()) return report_failure("cannot create an OpenGL ES 1.1 context");
   // Unless told, the window chooses the render scale by its size; a renderer
@@ -72,8 +76,10 @@ int play_show(const PlayOptions& o) {
   const bool choose = window && o.renderScale == 0 && !platform::software_renderer();
   use_pictures_for(choose ? kMaxRenderScale : std::max(o.renderScale, 1));
   Player player(ui);
+  player.setLoop(o.loop);
   std::optional<WindowPlayer> at_window;
   if (window) at_window.emplace(player, *window, ui, choose);
+  const TerminalStatus status_line(player);
   ui.startAt(o.from);
   ui.launch();
   const int status = platform::NSRunLoop::mainRunLoop().run();
@@ -191,7 +197,9 @@ std::vector<double> time_yardstick(OfflineShow& show, int frames) {
 }  // namespace
 
 int run_bench(const BenchOptions& o) {
-  if (o.to < o.from) return report_failure("--to must not come before --from", 2);
+  if (o.to < o.from) {
+    return report_failure("--to must not come before --from\nRun 'velmora bench --help' for more information.", 2);
+  }
   use_pictures_for(o.renderScale);
   OfflineShow show(o.renderScale);
   if (!show.ready()) return report_not_ready();

@@ -11,6 +11,8 @@ struct PlayOptions {
   int scale = 0;
   bool fullscreen = false;
   int renderScale = 0;  // 0: the window chooses
+  bool loop = false;    // again from the start at the end, until stopped
+  bool quiet = false;   // without the asset-loading log
 };
 
 struct StillOptions {

@@ -126,6 +126,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 16).description(""))
         ->type_name("N");
     cmd->add_flag("--fullscreen", play.fullscreen, "Start full screen");
+    cmd->add_flag("--loop", play.loop, "Play the show again from the start at its end, music included, until stopped");
+    cmd->add_flag("--quiet", play.quiet, "Leave out the log of the show's files as they load");
     add_render_scale(cmd, &play.renderScale,
                      "Draw at N times the phone's 320x480 (default: as sharp as the window shows it, "
                      "or 1 on a software renderer)");
@@ -216,7 +218,10 @@ int main(int argc, char** argv) {
       message += extras ? " (did you mean " + near + "?)" : " (" + extra + " is not an option: did you mean " + near + "?)";
       break;
     }
-    std::fprintf(stderr, "velmora: %s\nRun 'velmora --help' for more information.\n", message.c_str());
+    // The hint names the help of the command that was given, if one was.
+    std::string help = "velmora";
+    if (const auto given = app.get_subcommands(); !given.empty()) help += " " + given.back()->get_name();
+    std::fprintf(stderr, "velmora: %s\nRun '%s --help' for more information.\n", message.c_str(), help.c_str());
     return 2;
   }
 

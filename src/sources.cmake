@@ -58,5 +58,6 @@ set(VELMORA_DESKTOP_PLATFORM_SOURCES
   platform/desktop/window.cpp
   shell/desktop/av_player.cpp
   shell/desktop/display_band.cpp
+  shell/desktop/terminal_status.cpp
   shell/desktop/window_player.cpp
 )

@@ -37,7 +37,8 @@ int count_lines(const std::string& s) {
 TEST(CommandLine, HelpAndVersion) {
   const auto help = velmora({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* word : {"still", "--headless", "--from", "--portrait", "--scale", "--fullscreen", "--assets"}) {
+  for (const char* word :
+       {"still", "--headless", "--from", "--portrait", "--scale", "--fullscreen", "--loop", "--quiet", "--assets"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
   const auto still_help = velmora({"still", "--help"});
@@ -49,13 +50,26 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_EQ(version.out.rfind("velmora ", 0), 0u);
 }
 
-TEST(CommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--bogus"}, {"--scale", "0"}, {"--from", "abc"}, {"still", "--out", "x.png"}, {"still", "--at", "500", "--out", "x.png"}}) {
-    const auto r = velmora(args);
-    EXPECT_EQ(r.status, 2) << args[0];
+TEST(CommandLine, UsageErrorsExitTwoWithOneLineAndAHintAtTheCommandsHelp) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* help;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, "velmora"},
+      {{"--scale", "0"}, "velmora"},
+      {{"play", "--from", "abc"}, "velmora play"},
+      {{"still", "--out", "x.png"}, "velmora still"},
+      {{"still", "--at", "500", "--out", "x.png"}, "velmora still"},
+      {{"capture", "--out", "x.avi"}, "velmora capture"},
+      {{"bench", "--from", "60", "--to", "50"}, "velmora bench"},
+  };
+  for (const Case& c : cases) {
+    const auto r = velmora(c.args);
+    EXPECT_EQ(r.status, 2) << c.args[0];
     EXPECT_EQ(count_lines(r.err), 2) << r.err;
-    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string("\nRun '") + c.help + " --help' for more information.\n"), std::string::npos)
+        << r.err;
   }
   // A mistyped option is answered with the nearest known one.
   EXPECT_NE(velmora({"--fom", "5"}).err.find("did you mean --from?"), std::string::npos);

@@ -94,6 +94,7 @@ TEST_F(Controls, BothFlavoursKeysReachTheSameCommands) {
       {SDLK_9, KMOD_NONE, "9", false, false, false, player(C::Volume, -1)},
       {SDLK_KP_0, KMOD_NONE, "0", false, false, false, player(C::Volume, 1)},
       {SDLK_s, KMOD_NONE, "s", false, false, false, player(C::Screenshot)},
+      {SDLK_s, KMOD_LSHIFT, "S", false, true, false, player(C::Screenshot, 4)},
       {SDLK_q, KMOD_NONE, "q", false, false, false, player(C::Quit)},
       {SDLK_f, KMOD_NONE, "f", false, false, false, kFullscreen},
       {SDLK_f, KMOD_LSHIFT, "F", false, true, false, kFullscreen},
@@ -126,33 +127,52 @@ TEST_F(Controls, TheBrowsersOwnKeysAreLeftToIt) {
 }
 
 // The bar lies along the band at the picture's bottom; the show is 190 s.
-ProgressBar bar(bool shown = true) { return ProgressBar{100, 280, 300, 40, shown, 190}; }
+const ProgressBar kBar{100, 280, 300, 40, 190};
 
-platform::PointerEvent pointer(platform::PointerEvent::Kind kind, int x, int y, bool primary = true) {
-  return platform::PointerEvent{kind, x, y, primary};
+platform::PointerEvent pointer(platform::PointerEvent::Kind kind, int x, int y,
+                               platform::PointerEvent::Button button = platform::PointerEvent::Primary) {
+  return platform::PointerEvent{kind, x, y, button};
 }
 
-TEST(PointerControls, APressOnTheShownBarSeeksThereAndADragSeeksOnceATurn) {
+TEST(PointerControls, APressOnTheBarSeeksThereAndADragSeeksOnceATurn) {
   using P = platform::PointerEvent;
   PointerControls p;
-  EXPECT_FALSE(p.handle(pointer(P::Press, 250, 300), bar(false)));  // not shown: nothing to press
-  EXPECT_FALSE(p.handle(pointer(P::Press, 250, 200), bar()));       // above the bar
-  EXPECT_FALSE(p.handle(pointer(P::Press, 250, 300, false), bar()));  // another button
-  EXPECT_FALSE(p.handle(pointer(P::Move, 300, 300), bar()));
-  EXPECT_FALSE(p.endOfTurn(bar()));  // no drag without a press on the bar
+  EXPECT_FALSE(p.handle(pointer(P::Press, 250, 300), ProgressBar{}));  // no bar (the page)
+  EXPECT_FALSE(p.handle(pointer(P::Press, 250, 200), kBar));           // above the bar
+  EXPECT_FALSE(p.handle(pointer(P::Press, 250, 300, P::Other), kBar));  // the middle button
+  EXPECT_FALSE(p.handle(pointer(P::Move, 300, 300), kBar));
+  EXPECT_FALSE(p.endOfTurn(kBar));  // no drag without a press on the bar
 
-  EXPECT_EQ(describe(p.handle(pointer(P::Press, 250, 300), bar())), describe(player(C::SeekTo, 95)));
-  EXPECT_FALSE(p.handle(pointer(P::Move, 300, 300), bar()));
-  EXPECT_FALSE(p.handle(pointer(P::Move, 50, 100), bar()));  // past the start, off the bar: still dragging
-  EXPECT_EQ(describe(p.endOfTurn(bar())), describe(player(C::SeekTo, 0)));  // the last place only
-  EXPECT_FALSE(p.endOfTurn(bar()));
-  p.handle(pointer(P::Move, 460, 300), bar());
-  EXPECT_EQ(describe(p.endOfTurn(bar(false))), describe(player(C::SeekTo, 190)));
-  p.handle(pointer(P::Release, 460, 300, false), bar());
-  p.handle(pointer(P::Move, 300, 300), bar());
-  EXPECT_FALSE(p.endOfTurn(bar()));  // released
+  EXPECT_EQ(describe(p.handle(pointer(P::Press, 250, 300), kBar)), describe(player(C::SeekTo, 95)));
+  EXPECT_FALSE(p.handle(pointer(P::Move, 300, 300), kBar));
+  EXPECT_FALSE(p.handle(pointer(P::Move, 50, 100), kBar));  // past the start, off the bar: still dragging
+  EXPECT_EQ(describe(p.endOfTurn(kBar)), describe(player(C::SeekTo, 0)));  // the last place only
+  EXPECT_FALSE(p.endOfTurn(kBar));
+  p.handle(pointer(P::Move, 460, 300), kBar);
+  EXPECT_EQ(describe(p.endOfTurn(kBar)), describe(player(C::SeekTo, 190)));
+  p.handle(pointer(P::Release, 460, 300, P::Secondary), kBar);
+  p.handle(pointer(P::Move, 300, 300), kBar);
+  EXPECT_FALSE(p.endOfTurn(kBar));  // released
+}
 
-  EXPECT_EQ(describe(p.handle(pointer(P::DoubleClick, 0, 0), bar(false))), describe(kFullscreen));
+// Common players' habits: a double click toggles full screen (on the bar it
+// seeks, as its first click did), the right button pauses and resumes, the
+// wheel seeks as far as Left and Right, away from the viewer forward.
+TEST(PointerControls, DoubleClickRightButtonAndWheel) {
+  using P = platform::PointerEvent;
+  PointerControls p;
+  EXPECT_EQ(describe(p.handle(pointer(P::DoubleClick, 0, 0), ProgressBar{})), describe(kFullscreen));
+  EXPECT_EQ(describe(p.handle(pointer(P::DoubleClick, 250, 100), kBar)), describe(kFullscreen));
+  EXPECT_EQ(describe(p.handle(pointer(P::DoubleClick, 250, 300), kBar)), describe(player(C::SeekTo, 95)));
+  p.handle(pointer(P::Release, 250, 300), kBar);
+  EXPECT_EQ(describe(p.handle(pointer(P::Press, 10, 10, P::Secondary), kBar)), describe(player(C::TogglePause)));
+  EXPECT_EQ(describe(p.handle(pointer(P::Press, 250, 300, P::Secondary), kBar)), describe(player(C::TogglePause)));
+  EXPECT_FALSE(p.endOfTurn(kBar));  // no drag by the right button
+  P wheel{P::Wheel, 10, 10};
+  wheel.steps = 1;
+  EXPECT_EQ(describe(p.handle(wheel, kBar)), describe(player(C::SeekBy, 5)));
+  wheel.steps = -2;
+  EXPECT_EQ(describe(p.handle(wheel, ProgressBar{})), describe(player(C::SeekBy, -10)));
 }
 
 TEST(OnScreenDisplay, ShowsForAMomentAndSaysWhatWasDone) {
@@ -171,7 +191,7 @@ TEST(OnScreenDisplay, ShowsForAMomentAndSaysWhatWasDone) {
   const DisplayState state = display.state();
   EXPECT_TRUE(display.shown());
   EXPECT_EQ(state.time, 12);
-  EXPECT_EQ(state.part, "The drill rig");
+  EXPECT_STREQ(state.part, "The drill rig");
   ASSERT_TRUE(state.done);
   EXPECT_EQ(state.done->kind, C::SeekBy);
   EXPECT_EQ(state.shownUntil, 3'900'000'000);

@@ -74,6 +74,8 @@ completions() {  # completions WORD...: what bash offers for the last word
 touch "$work/elsewhere/notes.txt" "$work/elsewhere/show.webm"
 [ "$(completions velmora st)" = "still" ] || fail "completion: velmora st -> $(completions velmora st)"
 [ "$(completions velmora capture --no)" = "--no-audio" ] || fail "completion: velmora capture --no"
+[ "$(completions velmora --lo)" = "--loop" ] || fail "completion: velmora --lo -> $(completions velmora --lo)"
+[ "$(completions velmora play --qu)" = "--quiet" ] || fail "completion: velmora play --qu"
 [ "$(completions velmora still --out '')" = "title.png" ] || fail "completion: still --out offers other files"
 [ "$(completions velmora capture --out '')" = "show.webm" ] || fail "completion: capture --out offers other files"
 [ "$(completions velmora capture --format n)" = "nut" ] || fail "completion: capture --format n"

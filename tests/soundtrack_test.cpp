@@ -4,6 +4,7 @@
 
 #include <lame/lame.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,6 +155,50 @@ TEST(Soundtrack, WithoutMusicTheShowIsSilentQuietAndEndsNormally) {
   EXPECT_EQ(std::count(junk.run.err.begin(), junk.run.err.end(), '\n'), 1) << junk.run.err;
   EXPECT_NE(junk.run.err.find((dir / "music.mp3").string() + ": "), std::string::npos) << junk.run.err;
   EXPECT_EQ(rms(junk.samples), 0);
+  fs::remove_all(dir);
+}
+
+// --loop from 188.5 s: the show passes its end and plays again from the start,
+// music included (a tone over the first eight seconds: silence until the
+// end, then sound). On a terminal the player's line says where it is,
+// rewritten in place, and is cleared before the last word; --quiet leaves
+// out the load log.
+TEST(Soundtrack, ALoopPlaysAgainFromTheStartWithItsMusicAndTheTerminalLineFollows) {
+  const auto dir = fixture::make_temp_dir("sound-loop");
+  fixture::write_bundle(dir);
+  fixture::write_text(dir / "music.mp3", mp3(44100, 2, 8));
+  const fs::path out = dir / "sound.raw";
+  const auto r = fixture::run({VELMORA_BINARY, "--headless", "--loop", "--quiet", "--from", "188.5", "--assets", dir.string()},
+                              {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + out.string()}, 60, {SIGINT, 5}, true);
+  EXPECT_EQ(r.status, 130);
+  EXPECT_EQ(r.out, "");
+  // The player's line is rewritten in place (SDL's own lines come before
+  // it): the one line after it says why the run ended, once it was cleared.
+  const std::string last = "\r\x1b[Kvelmora: interrupted (SIGINT)\n";
+  ASSERT_GE(r.err.size(), last.size());
+  EXPECT_EQ(r.err.substr(r.err.size() - last.size()), last);
+  const auto first = std::min(r.err.find('\r'), r.err.size());
+  EXPECT_EQ(std::count(r.err.begin() + static_cast<std::ptrdiff_t>(first), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_EQ(r.err.substr(first, 5), "\r3:08") << r.err;  // nothing before the show plays
+  const auto end = r.err.find("\r3:09 / 3:10  The end\x1b[K");
+  const auto again = r.err.find("\r0:01 / 3:10  The drill rig\x1b[K");
+  EXPECT_NE(end, std::string::npos) << r.err;
+  EXPECT_GT(again, end) << r.err;
+  EXPECT_EQ(r.err.find("0:05"), std::string::npos) << r.err;  // about 3 s in when stopped
+
+  std::ifstream in(out, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> heard(bytes.size() / sizeof(float));
+  std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(float));
+  const std::size_t second = 44100 * 2;
+  ASSERT_GT(heard.size(), 3 * second);
+  EXPECT_LT(rms({heard.begin(), heard.begin() + second}), 0.001);  // 188.5 to 189.5
+  EXPECT_GT(rms({heard.end() - second / 2, heard.end()}), 0.1);    // 0:02 or so
+  // A run that ends by itself clears its line too, and a pipe never gets it.
+  const auto ended = fixture::run({VELMORA_BINARY, "--headless", "--from", "189.5", "--assets", dir.string()},
+                                  {"SDL_AUDIODRIVER=dummy"}, 60, {}, true);
+  EXPECT_EQ(ended.status, 0);
+  EXPECT_TRUE(ended.err.ends_with("\r\x1b[K")) << ended.err;
   fs::remove_all(dir);
 }
 

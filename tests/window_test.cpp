@@ -1,6 +1,6 @@
 // The desktop window under a private X server: the picture turned into the
-// landscape view with black bars, the keys and the on-screen display through
-// the window's controls, and the default size.
+// landscape view with black bars, the keys, the mouse and the on-screen
+// display through the window's controls, and the default size.
 #include <gtest/gtest.h>
 
 #include <SDL2/SDL.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/desktop/window.h"
 #include "shell/desktop/window_player.h"
 #include "support/process.h"
@@ -94,17 +95,22 @@ TEST_F(WindowTest, ResizingKeepsTheAspectWithBlackBars) {
   EXPECT_EQ(window_pixel(860, 160), 0x000000u);  // bar
 }
 
+// A key for the window to take at its next turn.
+void push_key(SDL_Keycode k, Uint16 mod = KMOD_NONE, Uint32 type = SDL_KEYDOWN) {
+  SDL_Event key{};
+  key.type = type;
+  key.key.keysym.sym = k;
+  key.key.keysym.mod = mod;
+  SDL_PushEvent(&key);
+}
+
 TEST_F(WindowTest, EscLeavesFullScreenFirstThenQuitsAndClosingQuits) {
   platform::Window window(320, 480, scaled(1));
   int quits = 0;
   WindowControls controls(window, [] { return DisplayState{}; },
                           [&](const PlayerCommand& c) { quits += c.kind == PlayerCommand::Quit; });
   auto press = [&](SDL_Keycode k, Uint16 mod = KMOD_NONE, Uint32 type = SDL_KEYDOWN) {
-    SDL_Event key{};
-    key.type = type;
-    key.key.keysym.sym = k;
-    key.key.keysym.mod = mod;
-    SDL_PushEvent(&key);
+    push_key(k, mod, type);
     window.pollEvents();
   };
   press(SDLK_F11);
@@ -120,6 +126,74 @@ TEST_F(WindowTest, EscLeavesFullScreenFirstThenQuitsAndClosingQuits) {
   press(SDLK_q);
   press(SDLK_UNKNOWN, KMOD_NONE, SDL_QUIT);
   EXPECT_EQ(quits, 3);
+  // A storm of toggles changes full screen at most once a turn: an even
+  // number in one turn is none, and Esc counts the turn's toggles before it.
+  for (int i = 0; i < 5; ++i) push_key(SDLK_f);
+  window.pollEvents();
+  EXPECT_TRUE(window.fullscreen());
+  SDL_Delay(100);
+  window.pollEvents();  // what the change of size reports
+  for (int i = 0; i < 4; ++i) push_key(SDLK_F11);
+  window.pollEvents();
+  EXPECT_TRUE(window.fullscreen());
+  SDL_Delay(100);
+  SDL_PumpEvents();
+  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT), 0);  // not changed at all
+  push_key(SDLK_f);
+  push_key(SDLK_ESCAPE);  // leaves the full screen the f just asked to leave: quits
+  window.pollEvents();
+  EXPECT_FALSE(window.fullscreen());
+  EXPECT_EQ(quits, 4);
+}
+
+// The mouse, as common players have it, through the window's own events: a
+// click on the progress bar seeks even while the display is hidden, the
+// right button pauses, the wheel seeks as far as the arrows (away from the
+// viewer forward, also when the desktop flips the wheel), a double click
+// toggles full screen.
+TEST_F(WindowTest, TheMouseSeeksPausesAndTogglesFullScreen) {
+  platform::Window window(320, 480, scaled(2));  // 960 x 640: the band is 91 high, the bar 30 to 930
+  std::vector<PlayerCommand> commands;
+  DisplayState show;
+  show.length = 190;
+  WindowControls controls(window, [&] { return show; }, [&](const PlayerCommand& c) { commands.push_back(c); });
+  // The pointer over the new window shows the display; its moment passes.
+  platform::use_virtual_clock(1'000'000);
+  window.pollEvents();
+  platform::set_virtual_now_us(3'000'000);
+  window.pollEvents();
+  ASSERT_FALSE(controls.display().shown());
+  auto button = [&](Uint32 type, Uint8 which, int at_x, int at_y, Uint8 clicks = 1) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.windowID = 1;
+    e.button.button = which;
+    e.button.x = at_x;
+    e.button.y = at_y;
+    e.button.clicks = clicks;
+    SDL_PushEvent(&e);
+  };
+  auto wheel = [&](int y, Uint32 direction) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = 1;
+    e.wheel.y = y;
+    e.wheel.direction = direction;
+    SDL_PushEvent(&e);
+  };
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 255, 600);
+  button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 255, 600);
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 480, 100);
+  wheel(1, SDL_MOUSEWHEEL_NORMAL);
+  wheel(-2, SDL_MOUSEWHEEL_NORMAL);
+  wheel(1, SDL_MOUSEWHEEL_FLIPPED);
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 480, 100, 2);
+  window.pollEvents();
+  using C = PlayerCommand;
+  const std::vector<PlayerCommand> expected = {
+      {C::SeekTo, 47.5}, {C::TogglePause}, {C::SeekBy, 5}, {C::SeekBy, -10}, {C::SeekBy, -5}};
+  EXPECT_EQ(commands, expected);
+  EXPECT_TRUE(window.fullscreen());
 }
 
 TEST_F(WindowTest, TheOnScreenDisplayIsTheWindowsOwnAndNotThePictures) {
@@ -140,6 +214,58 @@ TEST_F(WindowTest, TheOnScreenDisplayIsTheWindowsOwnAndNotThePictures) {
   std::vector<std::uint8_t> turned(480 * 320 * 4);
   platform::orient_frame(platform::Frame{320, 480, px}, platform::Orientation::Landscape, turned.data(), 480 * 4);
   EXPECT_EQ(window.picture(), turned);
+}
+
+// The display as it changes: whole seconds while playing (its text the same
+// all through a second), hundredths while paused; a note in the middle for a
+// while ("Saved ..."); and once its moment is over, a small pause mark that
+// stays while paused and goes when playing.
+TEST_F(WindowTest, TheDisplaysTimeNoteAndPauseMark) {
+  platform::use_virtual_clock(1'000'000);
+  platform::Window window(320, 480, scaled(1));  // 480 x 320: the band is 45 high
+  DisplayState state;
+  state.length = 190;
+  state.part = "Metaballs";
+  WindowControls controls(window, [&] { return state; }, [](const PlayerCommand&) {});
+  window.pollEvents();  // the pointer over the new window
+  std::vector<std::uint8_t> grey(320 * 480 * 4, 128);
+  window.present(platform::Frame{320, 480, grey});
+  // The band's text row, and the middle of it.
+  auto row = [&](int x0, int x1) {
+    window.redraw();
+    std::vector<std::uint32_t> px;
+    for (int y = 290; y < 316; ++y)
+      for (int col = x0; col < x1; ++col) px.push_back(window_pixel(col, y));
+    return px;
+  };
+  controls.showDisplay();
+  state.time = 41.02;
+  const auto at_41 = row(0, 480);
+  state.time = 41.98;
+  EXPECT_EQ(row(0, 480), at_41);
+  state.paused = true;
+  const auto paused_41 = row(0, 480);
+  state.time = 41.02;
+  EXPECT_NE(row(0, 480), paused_41);
+
+  const auto middle = row(170, 310);
+  controls.say("Saved velmora-0041.020.png");
+  controls.showDisplay();  // what comes after it does not cut it short
+  const auto noted = row(170, 310);
+  EXPECT_NE(noted, middle);
+  platform::set_virtual_now_us(1'000'000 + 2'500'000);
+  EXPECT_EQ(row(170, 310), noted);
+  platform::set_virtual_now_us(1'000'000 + 3'100'000);
+  EXPECT_FALSE(controls.display().shown());
+
+  // Paused, five seconds on: the mark, bars of near white, in the corner.
+  platform::set_virtual_now_us(1'000'000 + 5'000'000);
+  window.pollEvents();
+  EXPECT_GT(window_pixel(13, 304) & 0xff, 200u);
+  EXPECT_EQ(window_pixel(240, 304), 0x808080u);  // nothing else over the picture
+  state.paused = false;
+  window.pollEvents();
+  EXPECT_EQ(window_pixel(13, 304), 0x808080u);
 }
 
 TEST_F(WindowTest, APictureScaledByAFractionIsSmoothedNotDoubled) {

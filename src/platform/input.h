@@ -21,13 +21,18 @@ struct KeyPress {
 
 // The pointer (the mouse, or a finger, which acts as its primary button) in
 // picture coordinates: output pixels from the top-left corner of the picture
-// as shown, outside it below 0 or past its size.
+// as shown, outside it below 0 or past its size. A double click is the
+// second press of the primary button, in place of a Press.
 struct PointerEvent {
-  enum Kind { Press, Move, Release, DoubleClick };
+  enum Kind { Press, Move, Release, DoubleClick, Wheel };
+  // The primary button (the left, or a finger), the secondary (the right),
+  // or another.
+  enum Button { Primary, Secondary, Other };
   Kind kind = Move;
   int x = 0;
   int y = 0;
-  bool primary = true;  // the primary button (for presses and releases)
+  Button button = Primary;  // for presses and releases
+  int steps = 0;            // for the wheel: steps turned away from the viewer (up), negative towards
 };
 
 }  // namespace platform

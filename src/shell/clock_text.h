@@ -1,8 +1,10 @@
 #pragma once
 // A moment of the show as a clock shows it, for every display of one (the
-// player's on-screen display, a capture's progress and summary).
+// player's on-screen display and status line, a capture's progress and
+// summary).
 #include <string>
 
-// "1:23.45": minutes, then seconds to `decimals` places. A moment before the
-// start reads 0:00.00.
+// "1:23.45": minutes, then seconds to `decimals` places, rounded to the last
+// place; with no decimals, whole seconds as a clock counts them ("1:23" from
+// 83 s until 84). A moment before the start reads 0:00.
 std::string clock_text(double seconds, int decimals = 2);

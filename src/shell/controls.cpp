@@ -9,6 +9,10 @@ using K = platform::KeyPress;
 
 Control player(C::Kind kind, double value = 0) { return Control{Control::Player, C{kind, value}}; }
 
+bool on_bar(const ProgressBar& bar, const platform::PointerEvent& e) {
+  return e.x >= bar.x && e.x < bar.x + bar.w && e.y >= bar.y && e.y < bar.y + bar.h;
+}
+
 Control seek_along(const ProgressBar& bar, int x) {
   const double fraction = std::clamp(static_cast<double>(x - bar.x) / std::max(bar.w, 1), 0.0, 1.0);
   return player(C::SeekTo, fraction * bar.length);
@@ -65,7 +69,7 @@ std::optional<Control> control_for_key(const platform::KeyPress& key) {
     case '0':
       return player(C::Volume, 1);
     case 's':
-      return player(C::Screenshot);
+      return player(C::Screenshot, key.shift ? kSharpScreenshotScale : 0);
     case 'q':
       return player(C::Quit);
     case 'f':
@@ -80,21 +84,25 @@ std::optional<Control> control_for_key(const platform::KeyPress& key) {
 std::optional<Control> PointerControls::handle(const platform::PointerEvent& event, const ProgressBar& bar) {
   using P = platform::PointerEvent;
   switch (event.kind) {
-    case P::Press: {
-      const bool on_bar =
-          bar.shown && event.x >= bar.x && event.x < bar.x + bar.w && event.y >= bar.y && event.y < bar.y + bar.h;
-      if (!event.primary || !on_bar) return std::nullopt;
-      dragging_ = true;
-      return seek_along(bar, event.x);
-    }
+    case P::Press:
+    case P::DoubleClick:
+      if (event.button == P::Secondary) return player(C::TogglePause);
+      if (event.button != P::Primary) return std::nullopt;
+      if (on_bar(bar, event)) {
+        dragging_ = true;
+        return seek_along(bar, event.x);
+      }
+      if (event.kind == P::DoubleClick) return Control{Control::ToggleFullscreen};
+      return std::nullopt;
     case P::Move:
       if (dragging_) pendingX_ = event.x;
       return std::nullopt;
     case P::Release:
       dragging_ = false;
       return std::nullopt;
-    case P::DoubleClick:
-      return Control{Control::ToggleFullscreen};
+    case P::Wheel:
+      if (event.steps == 0) return std::nullopt;
+      return player(C::SeekBy, kWheelStepSeconds * event.steps);
   }
   return std::nullopt;
 }

@@ -29,28 +29,35 @@ bool operator==(const Control& a, const Control& b);
 //   Page Up, Down    the start of the previous, next part
 //   1 to 5, Home     the start of scene 1 to 5, the beginning
 //   m; 9, 0          mute and unmute; volume down, up
-//   s                save the picture shown
+//   s                save the picture shown; S (Shift+s) the same moment
+//                    drawn at render scale 4
 //   f, F11, Alt+Enter  full screen
 //   Esc              out of full screen, else quit; q quits
 // Held keys repeat the moves through the show (arrows, comma and period),
 // nothing else.
 std::optional<Control> control_for_key(const platform::KeyPress& key);
 
-// Where the on-screen display's progress bar lies, in picture coordinates,
-// whether it is shown now, and the seconds of the show it spans.
+// Where the on-screen display's progress bar lies, in picture coordinates
+// (none: w is 0), and the seconds of the show it spans. It can be pressed
+// whether the display shows it or not.
 struct ProgressBar {
   int x = 0;
   int y = 0;
   int w = 0;
   int h = 0;
-  bool shown = false;
   double length = 0;
 };
 
-// The pointer's part of the table. A press of the primary button on the
-// progress bar, while it is shown, seeks to where it was pressed; dragging
+// How far a step of the wheel seeks: as far as Left and Right.
+inline constexpr double kWheelStepSeconds = 5;
+
+// The pointer's part of the table, as common players have it. A press of the
+// primary button on the progress bar seeks to where it was pressed; dragging
 // from there seeks along, once a turn, to where the pointer went last; any
-// release ends the drag. A double click toggles full screen.
+// release ends the drag. A double click elsewhere toggles full screen (on the
+// bar it is a press like the first). The secondary button pauses and
+// resumes. A step of the wheel away from the viewer seeks forward, towards
+// the viewer back.
 class PointerControls {
  public:
   // What the event asks for at once, if anything.

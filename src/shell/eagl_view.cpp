@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "engine/demo.h"
+#include "engine/schedule.h"
 #include "platform/clock.h"
 #include "platform/log.h"
 
@@ -118,6 +119,8 @@ void EAGLView::scheduleFrameTimer() {
 
 void EAGLView::startAnimation() {
   set_basetime();
+  // Until the first frame: the moment the show starts at.
+  lastFrameTime_ = get_time();
   scheduleFrameTimer();
 }
 
@@ -143,8 +146,12 @@ void EAGLView::setAnimationInterval(double interval) {
 }
 
 void EAGLView::drawView() {
-  setContext();
   const float t = get_time();
+  if (t > kShowEnd && pastTheEnd_) {
+    pastTheEnd_();
+    return;
+  }
+  setContext();
   lastFrameTime_ = t;
   demo_playback(t);
   blit();

@@ -3,7 +3,9 @@
 // colour renderbuffer whose storage is the layer, plus a 16-bit depth
 // buffer), the repeating frame timer and, with the two free functions below,
 // the demo clock.
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "platform/application.h"
 #include "platform/eagl.h"
@@ -36,9 +38,14 @@ class EAGLView final : public platform::View {
   void resumeAnimation();
   // One frame: setContext, demo_playback(get_time()), blit.
   void drawView();
+  // What the frame timer does once the clock has passed the show's end,
+  // instead of the frame that ends the show (the player's loop). None: the
+  // show ends.
+  void setPastTheEnd(std::function<void()> action) { pastTheEnd_ = std::move(action); }
   // One frame of a chosen moment (the player's seeks), drawn and presented.
   void drawViewAt(double t);
-  // The moment of the frame drawn last.
+  // The moment of the frame drawn last (from the start of the animation,
+  // the moment it starts at).
   double lastFrameTime() const { return lastFrameTime_; }
 
   platform::NSTimer* animationTimer() const { return animationTimer_; }
@@ -67,6 +74,7 @@ class EAGLView final : public platform::View {
   platform::NSTimer* animationTimer_ = nullptr;  // owned by the run loop
   double animationInterval_ = 0;
   double lastFrameTime_ = 0;
+  std::function<void()> pastTheEnd_;
   platform::CAEAGLLayer* layer_;
 };
 

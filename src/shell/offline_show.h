@@ -32,6 +32,7 @@ class OfflineShow {
   // The latest frame as the viewer sees it.
   std::vector<std::uint8_t> picture(platform::Orientation o) const { return capture_.oriented(o); }
   EAGLView& view() { return ui_.view(); }
+  MainInterface& ui() { return ui_; }
 
  private:
   platform::CaptureSink capture_;

@@ -13,11 +13,12 @@
 struct DisplayState {
   double time = 0;    // demo seconds
   double length = 1;  // of the whole show, for the progress bar
-  std::string part;   // the part of the show at `time`
+  const char* part = "";  // the name of the part of the show at `time`
   bool paused = false;
   bool muted = false;
   int volume = 100;  // percent
   std::optional<PlayerCommand> done;  // what was done last, if anything
+  std::string note;                   // a word for the moment ("Saved velmora-0041.980.png"), or none
   std::int64_t shownUntil = 0;        // monotonic ns: shown while the clock is before it
 };
 
@@ -28,11 +29,15 @@ class OnScreenDisplay {
 
   // Shown for a moment from now; after a command, noting what was done.
   void show(std::optional<PlayerCommand> done = std::nullopt);
+  // Shown for a longer moment from now (the time to read it), saying `note`.
+  void say(std::string note);
   bool shown() const;
   DisplayState state() const;
 
  private:
   std::function<DisplayState()> player_;
   std::optional<PlayerCommand> done_;
+  std::string note_;
   std::int64_t shownUntil_ = 0;
+  std::int64_t noteUntil_ = 0;
 };

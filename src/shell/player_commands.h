@@ -15,12 +15,15 @@ struct PlayerCommand {
     Scene,  // value: 1 to 5
     ToggleMute,
     Volume,  // value: steps up or down
-    Screenshot,
+    Screenshot,  // value: the render scale to draw the moment at, 0 for the picture as shown
     Quit,
   };
   Kind kind;
   double value = 0;
 };
+
+// The render scale of the sharp screenshot (S): 1920 x 1280.
+inline constexpr int kSharpScreenshotScale = 4;
 
 inline bool operator==(const PlayerCommand& a, const PlayerCommand& b) {
   return a.kind == b.kind && a.value == b.value;

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,12 +16,37 @@ extern char** environ;
 
 namespace fixture {
 
+namespace {
+
+// A pseudo-terminal: the side a program writes to in fds[1], the side that
+// reads what it wrote in fds[0], as a pipe's.
+bool open_terminal(int fds[2]) {
+  const int reader = posix_openpt(O_RDWR | O_NOCTTY);
+  if (reader < 0 || grantpt(reader) != 0 || unlockpt(reader) != 0) return false;
+  const char* name = ptsname(reader);
+  const int writer = name ? open(name, O_RDWR | O_NOCTTY) : -1;
+  if (writer < 0) return false;
+  termios modes{};
+  tcgetattr(writer, &modes);
+  modes.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tcsetattr(writer, TCSANOW, &modes);
+  winsize size{};
+  size.ws_col = 80;
+  size.ws_row = 24;
+  ioctl(writer, TIOCSWINSZ, &size);
+  fds[0] = reader;
+  fds[1] = writer;
+  return true;
+}
+
+}  // namespace
+
 RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env, double timeout_s,
-              SignalAt send) {
+              SignalAt send, bool terminal) {
   RunResult result;
   int out_pipe[2];
   int err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
+  if (pipe(out_pipe) != 0 || (terminal ? !open_terminal(err_pipe) : pipe(err_pipe) != 0)) return result;
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {

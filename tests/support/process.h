@@ -20,9 +20,11 @@ struct SignalAt {
 };
 
 // Runs `argv` (argv[0] a path), with `env` entries ("NAME=value") added to the
-// environment, killing it after `timeout_s`.
+// environment, killing it after `timeout_s`. With `terminal`, standard error
+// is a terminal of 80 columns instead of a pipe (its bytes as written, no
+// newline turned into two characters).
 RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-              double timeout_s = 60, SignalAt send = {});
+              double timeout_s = 60, SignalAt send = {}, bool terminal = false);
 
 // Runs a shell command line the same way (for redirections and limits).
 RunResult run_shell(const std::string& command, const std::vector<std::string>& env = {}, double timeout_s = 60);

@@ -49,6 +49,17 @@ std::optional<KeyPress> key_press(const SDL_KeyboardEvent& e) {
   return k;
 }
 
+PointerEvent::Button button(Uint8 sdl_button) {
+  switch (sdl_button) {
+    case SDL_BUTTON_LEFT:
+      return PointerEvent::Primary;
+    case SDL_BUTTON_RIGHT:
+      return PointerEvent::Secondary;
+    default:
+      return PointerEvent::Other;
+  }
+}
+
 // Mouse positions arrive in window coordinates; the picture is laid out in
 // output pixels, which differ on a high-density screen.
 void to_output(SDL_Window* window, SDL_Renderer* renderer, int* x, int* y) {
@@ -190,16 +201,15 @@ void Window::redraw() {
   SDL_RenderClear(renderer_);
   const SDL_Rect to{pictureX_, pictureY_, pictureOutW_, pictureOutH_};
   SDL_RenderCopy(renderer_, texture_, nullptr, &to);
-  overlayDrawn_ = overlay_ && overlay_->shown();
-  if (overlayDrawn_) {
-    const int band = overlay_->height(pictureOutH_);
-    drawOverlay(pictureX_, pictureY_ + pictureOutH_ - band, pictureOutW_, band);
-  }
+  overlayDrawn_ = overlay_ ? overlay_->area(pictureOutW_, pictureOutH_) : WindowOverlay::Area{};
+  if (overlayDrawn_.w > 0 && overlayDrawn_.h > 0) drawOverlay(overlayDrawn_);
   SDL_RenderPresent(renderer_);
 }
 
-// The overlay's band, at (x, y) of the window in output pixels.
-void Window::drawOverlay(int x, int y, int w, int h) {
+// The overlay over `area` of the picture.
+void Window::drawOverlay(const WindowOverlay::Area& area) {
+  const int w = area.w;
+  const int h = area.h;
   if (!overlayTexture_ || overlayW_ != w || overlayH_ != h) {
     if (overlayTexture_) SDL_DestroyTexture(overlayTexture_);
     overlayTexture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
@@ -212,13 +222,13 @@ void Window::drawOverlay(int x, int y, int w, int h) {
   int pitch = 0;
   if (SDL_LockTexture(overlayTexture_, nullptr, &pixels, &pitch) != 0) return;
   auto* rows = static_cast<unsigned char*>(pixels);
-  overlay_->draw(rows, pitch, x - pictureX_, y - pictureY_, w, h);
+  overlay_->draw(rows, pitch, area);
   // The overlay's colours are premultiplied; SDL's blending takes them
   // straight. (Alpha is the fourth byte of an ARGB word in memory, as of an
   // RGBA pixel, and the three colours are treated alike.)
   for (int row = 0; row < h; ++row) unpremultiply_alpha(rows + row * pitch, static_cast<std::size_t>(w));
   SDL_UnlockTexture(overlayTexture_);
-  const SDL_Rect to{x, y, w, h};
+  const SDL_Rect to{pictureX_ + area.x, pictureY_ + area.y, w, h};
   SDL_RenderCopy(renderer_, overlayTexture_, nullptr, &to);
 }
 
@@ -240,10 +250,12 @@ void Window::updatePointer() {
   }
 }
 
-// Reports the pointer at (x, y) in window coordinates in picture coordinates.
-void Window::pointer(PointerEvent::Kind kind, int x, int y, bool primary) {
+// Reports `event` at (x, y) in window coordinates in picture coordinates.
+void Window::pointer(PointerEvent event, int x, int y) {
   to_output(window_, renderer_, &x, &y);
-  if (onPointer) onPointer(PointerEvent{kind, x - pictureX_, y - pictureY_, primary});
+  event.x = x - pictureX_;
+  event.y = y - pictureY_;
+  if (onPointer) onPointer(event);
 }
 
 void Window::handle(const void* raw) {
@@ -258,14 +270,29 @@ void Window::handle(const void* raw) {
     case SDL_MOUSEMOTION:
       pointerMoved_ = monotonic_ns();
       updatePointer();
-      pointer(PointerEvent::Move, e.motion.x, e.motion.y);
+      pointer(PointerEvent{PointerEvent::Move}, e.motion.x, e.motion.y);
       break;
     case SDL_MOUSEBUTTONDOWN:
-      pointer(PointerEvent::Press, e.button.x, e.button.y, e.button.button == SDL_BUTTON_LEFT);
+    case SDL_MOUSEBUTTONUP: {
+      PointerEvent p;
+      p.button = button(e.button.button);
+      p.kind = e.type == SDL_MOUSEBUTTONUP       ? PointerEvent::Release
+               : e.button.clicks % 2 == 0 && p.button == PointerEvent::Primary ? PointerEvent::DoubleClick
+                                                                              : PointerEvent::Press;
+      pointer(p, e.button.x, e.button.y);
       break;
-    case SDL_MOUSEBUTTONUP:
-      pointer(PointerEvent::Release, e.button.x, e.button.y, e.button.button == SDL_BUTTON_LEFT);
+    }
+    case SDL_MOUSEWHEEL: {
+      // Reported where the pointer is; a flipped wheel (natural scrolling)
+      // turns the other way round.
+      PointerEvent p{PointerEvent::Wheel};
+      p.steps = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+      int x = 0;
+      int y = 0;
+      SDL_GetMouseState(&x, &y);
+      if (p.steps != 0) pointer(p, x, y);
       break;
+    }
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
         case SDL_WINDOWEVENT_MINIMIZED:
@@ -307,8 +334,10 @@ void Window::pollEvents() {
     onResize(pictureOutW_, pictureOutH_);
   }
   updatePointer();
-  // The overlay's moment is over: take it off the picture, also while paused.
-  if (overlayDrawn_ && !(overlay_ && overlay_->shown())) redraw();
+  // The overlay moved or went (its moment is over, the show paused or
+  // resumed): drawn again, also while no new picture comes.
+  const WindowOverlay::Area now = overlay_ ? overlay_->area(pictureOutW_, pictureOutH_) : WindowOverlay::Area{};
+  if (!(now == overlayDrawn_)) redraw();
 }
 
 void Window::waitEvents(std::int64_t deadline_ns) {

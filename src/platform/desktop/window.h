@@ -38,17 +38,25 @@ class WindowError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// What the window lays over the lower edge of the picture while it is shown.
+// What the window lays over the picture: the on-screen display.
 class WindowOverlay {
  public:
+  // A rectangle of output pixels in picture coordinates (empty: w is 0).
+  struct Area {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+    bool operator==(const Area&) const = default;
+  };
   virtual ~WindowOverlay() = default;
-  virtual bool shown() const = 0;
-  // The band's height in output pixels, for a picture shown `picture_h` high.
-  virtual int height(int picture_h) const = 0;
-  // Draws the band, w x h output pixels whose top-left corner lies at (x, y)
-  // in picture coordinates, into premultiplied 32-bit ARGB words (rows
-  // `pitch` bytes apart), as Cairo's image surfaces hold them.
-  virtual void draw(unsigned char* argb, int pitch, int x, int y, int w, int h) = 0;
+  // Where it lies now over a picture shown `picture_w` x `picture_h` output
+  // pixels large; empty while it shows nothing.
+  virtual Area area(int picture_w, int picture_h) const = 0;
+  // Draws itself over `area` (as area() gave it) into premultiplied 32-bit
+  // ARGB words (rows `pitch` bytes apart), as Cairo's image surfaces hold
+  // them.
+  virtual void draw(unsigned char* argb, int pitch, const Area& area) = 0;
 };
 
 class Window final : public FrameSink, public NSRunLoop::EventSource {
@@ -79,11 +87,11 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   void pollEvents() override;
   void waitEvents(std::int64_t deadline_ns) override;
 
-  // What is drawn over the picture while it says it is shown (none: null).
+  // What is drawn over the picture where it says it lies (none: null).
   void setOverlay(WindowOverlay* overlay) { overlay_ = overlay; }
-  // Whether the overlay lies over the picture as last drawn.
-  bool overlayDrawn() const { return overlayDrawn_; }
-  // Draws the window again: the latest picture, and the overlay if shown.
+  // Draws the window again: the latest picture, and the overlay over it. The
+  // window also does so by itself between turns whenever the overlay moves
+  // or goes, also while no new picture comes (paused).
   void redraw();
 
   bool fullscreen() const;
@@ -95,12 +103,17 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   const std::vector<std::uint8_t>& picture() const { return shown_; }
   int pictureWidth() const { return pictureW_; }
   int pictureHeight() const { return pictureH_; }
+  // How large the picture is shown, in output pixels.
+  int shownWidth() const { return pictureOutW_; }
+  int shownHeight() const { return pictureOutH_; }
+  // Whether the picture is turned sideways (the landscape view) or stands.
+  Orientation orientation() const { return orientation_; }
 
  private:
   void setIcon(const std::string& path);
   void handle(const void* event);
-  void drawOverlay(int x, int y, int w, int h);
-  void pointer(PointerEvent::Kind kind, int x, int y, bool primary = true);
+  void drawOverlay(const WindowOverlay::Area& area);
+  void pointer(PointerEvent event, int window_x, int window_y);
   void updatePointer();
 
   Orientation orientation_;
@@ -114,7 +127,7 @@ class Window final : public FrameSink, public NSRunLoop::EventSource {
   SDL_Texture* overlayTexture_ = nullptr;  // the overlay's band
   int overlayW_ = 0;
   int overlayH_ = 0;
-  bool overlayDrawn_ = false;
+  WindowOverlay::Area overlayDrawn_;  // where the overlay lies as last drawn
   std::vector<std::uint8_t> shown_;
   // Where the picture lies in the window, in output pixels.
   int pictureX_ = 0, pictureY_ = 0, pictureOutW_ = 0, pictureOutH_ = 0;
