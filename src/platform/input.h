@@ -21,9 +21,11 @@ struct KeyPress {
 
 // The pointer (the mouse, or a finger, which acts as its primary button) in
 // picture coordinates: output pixels from the top-left corner of the picture
-// as shown, outside it below 0 or past its size.
+// as shown, outside it below 0 or past its size. A touch screen also reports
+// a tap (a short touch that stays put) and a double tap (two, close in time
+// and place; the first is then not reported as a tap).
 struct PointerEvent {
-  enum Kind { Press, Move, Release, DoubleClick };
+  enum Kind { Press, Move, Release, DoubleClick, Tap, DoubleTap };
   Kind kind = Move;
   int x = 0;
   int y = 0;

@@ -70,6 +70,8 @@ std::optional<Control> control_for_key(const platform::KeyPress& key) {
       return player(C::Quit);
     case 'f':
       return Control{Control::ToggleFullscreen};
+    case 'c':
+      return Control{Control::CopyLink};
     default:
       break;
   }
@@ -77,7 +79,8 @@ std::optional<Control> control_for_key(const platform::KeyPress& key) {
   return std::nullopt;
 }
 
-std::optional<Control> PointerControls::handle(const platform::PointerEvent& event, const ProgressBar& bar) {
+std::optional<Control> PointerControls::handle(const platform::PointerEvent& event, const ProgressBar& bar,
+                                               int picture_w) {
   using P = platform::PointerEvent;
   switch (event.kind) {
     case P::Press: {
@@ -94,6 +97,12 @@ std::optional<Control> PointerControls::handle(const platform::PointerEvent& eve
       dragging_ = false;
       return std::nullopt;
     case P::DoubleClick:
+      return Control{Control::ToggleFullscreen};
+    case P::Tap:
+      return bar.shown ? player(C::TogglePause) : Control{Control::ShowDisplay};
+    case P::DoubleTap:
+      if (event.x < picture_w / 3) return player(C::SeekBy, -5);
+      if (event.x >= picture_w - picture_w / 3) return player(C::SeekBy, 5);
       return Control{Control::ToggleFullscreen};
   }
   return std::nullopt;

@@ -14,6 +14,8 @@ struct Control {
     Player,
     ToggleFullscreen,
     LeaveFullscreenOrQuit,  // Esc: out of full screen first, else as Quit
+    ShowDisplay,            // the on-screen display, for a moment
+    CopyLink,               // a link to the moment shown, where there is an address to link to
   };
   Kind kind = Player;
   PlayerCommand command{PlayerCommand::TogglePause};  // for Player
@@ -31,6 +33,7 @@ bool operator==(const Control& a, const Control& b);
 //   m; 9, 0          mute and unmute; volume down, up
 //   s                save the picture shown
 //   f, F11, Alt+Enter  full screen
+//   c                copy a link to the moment shown
 //   Esc              out of full screen, else quit; q quits
 // Held keys repeat the moves through the show (arrows, comma and period),
 // nothing else.
@@ -50,11 +53,16 @@ struct ProgressBar {
 // The pointer's part of the table. A press of the primary button on the
 // progress bar, while it is shown, seeks to where it was pressed; dragging
 // from there seeks along, once a turn, to where the pointer went last; any
-// release ends the drag. A double click toggles full screen.
+// release ends the drag. A double click toggles full screen. On a touch
+// screen, as phone players do: a tap shows the display, or with the display
+// shown pauses and resumes; a double tap on the left or right third of the
+// picture seeks five seconds back or forward, in the middle third it toggles
+// full screen.
 class PointerControls {
  public:
-  // What the event asks for at once, if anything.
-  std::optional<Control> handle(const platform::PointerEvent& event, const ProgressBar& bar);
+  // What the event asks for at once, if anything. `bar.shown` says whether
+  // the display is shown; `picture_w` is the picture's width, for the thirds.
+  std::optional<Control> handle(const platform::PointerEvent& event, const ProgressBar& bar, int picture_w = 0);
   // What a drag asks for this turn, once the turn's events are handled.
   std::optional<Control> endOfTurn(const ProgressBar& bar);
 

@@ -2,16 +2,15 @@
 
 #include "platform/clock.h"
 
-namespace {
-constexpr std::int64_t kShownNs = 1'500'000'000;
-}  // namespace
-
 void OnScreenDisplay::show(std::optional<PlayerCommand> done) {
-  shownUntil_ = platform::monotonic_ns() + kShownNs;
+  shownUntil_ = platform::monotonic_ns() + timing_.shownNs;
   if (done) done_ = done;
 }
 
-bool OnScreenDisplay::shown() const { return platform::monotonic_ns() < shownUntil_; }
+bool OnScreenDisplay::shown() const {
+  if (platform::monotonic_ns() < shownUntil_) return true;
+  return timing_.whilePaused && player_ && player_().paused;
+}
 
 DisplayState OnScreenDisplay::state() const {
   DisplayState state = player_ ? player_() : DisplayState{};

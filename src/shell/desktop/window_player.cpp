@@ -70,6 +70,11 @@ void WindowControls::carryOut(const Control& control) {
     case Control::ToggleFullscreen:
       window_.toggleFullscreen();
       break;
+    case Control::ShowDisplay:
+      showDisplay();
+      break;
+    case Control::CopyLink:  // a window has no address to link to
+      break;
     case Control::LeaveFullscreenOrQuit:
       // Out of full screen first; only a window is closed by it.
       if (window_.fullscreen()) {
