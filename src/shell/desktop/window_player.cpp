@@ -15,11 +15,6 @@ std::string pictures_folder() {
   return folder && *folder ? folder : ".";
 }
 
-int scale_for(int w, int h, int base_w, int base_h) {
-  const double shown = std::min(static_cast<double>(w) / base_w, static_cast<double>(h) / base_h);
-  return std::clamp(static_cast<int>(std::ceil(shown - 1e-9)), 1, kMaxRenderScale);
-}
-
 WindowControls::WindowControls(platform::Window& window, std::function<DisplayState()> state,
                                std::function<void(const PlayerCommand&)> on_command)
     : window_(window), onCommand_(std::move(on_command)), display_(std::move(state)), band_(display_) {

@@ -54,10 +54,5 @@ class WindowPlayer {
   WindowControls controls_;
 };
 
-// The render scale for a picture shown `w` x `h` output pixels large, of a
-// show whose picture is `base_w` x `base_h` at scale 1: the smallest as sharp
-// as the window shows it.
-int scale_for(int w, int h, int base_w, int base_h);
-
 // Where screenshots go: $XDG_PICTURES_DIR, else the current folder.
 std::string pictures_folder();
