@@ -131,6 +131,10 @@
     canvas.style.left = `${(w - box.height) / 2}px`;
     canvas.style.top = `${(h - box.width) / 2}px`;
     flag("hint", touchScreen() && h > w * 1.2 && !("filled" in body.dataset));
+    // Room above the picture for the poster's words.
+    flag("tall", box.top > 140);
+    stage.style.setProperty("--above", `${box.top}px`);
+    stage.style.setProperty("--below", `${h - box.top - box.height}px`);
     $("hint").style.top = `${box.top + box.height + 16}px`;
     controls.style.left = `${box.left}px`;
     controls.style.width = `${box.width}px`;
