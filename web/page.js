@@ -322,7 +322,8 @@
 
   // The sharper pictures, a second package of files, fetched only when the
   // show draws above the phone's resolution; the program switches to them at
-  // the next frame. Module.velmoraPictures says which it draws with.
+  // the next frame. Module.velmoraPictures says which it draws with: "4x"
+  // once the program says it has switched.
   let sharper = false;
   function fetchSharperPictures() {
     if (sharper) return;
@@ -336,7 +337,7 @@
       waiting = waiting || left > 0;
       if (left !== 0 || !waiting) return;
       Module.monitorRunDependencies = null;
-      Module.velmoraPictures = "4x";
+      Module.velmoraPictures = "1x, 4x arrived";
       Module._velmora_pictures_arrived();
     };
     package4x.onerror = () => {
@@ -602,6 +603,9 @@
     },
     onRuntimeInitialized: ready,
     onAbort: (what) => setState("failed", `The program failed: ${what}`),
-    velmoraPage: {toggleFullscreen, ended, display, opened: openedAt, copyLink},
+    velmoraPage: {toggleFullscreen, ended, display, opened: openedAt, copyLink,
+                  picturesSwitched: () => {
+                    Module.velmoraPictures = "4x";
+                  }},
   };
 })();

@@ -45,6 +45,9 @@ EM_JS(void, page_opened, (double moment), { Module["velmoraPage"].opened(moment)
 
 EM_JS(void, page_copy_link, (double moment), { Module["velmoraPage"].copyLink(moment); });
 
+// The show draws with the sharper pictures from this frame on.
+EM_JS(void, page_pictures_switched, (), { Module["velmoraPage"].picturesSwitched(); });
+
 }  // namespace
 
 PagePlayer::PagePlayer(MainInterface& ui, Player& player, Options options)
@@ -90,7 +93,6 @@ void PagePlayer::play(double from) {
 
 bool PagePlayer::key(const platform::KeyPress& key) {
   if (!opened_) return false;
-  display_.show();
   const auto control = control_for_key(key);
   return control && carryOut(*control);
 }
@@ -140,6 +142,7 @@ void PagePlayer::beforeFrame() {
     picturesApplied_ = true;
     platform::setPictureFolder(platform::highResolutionFolder());
     ui_.reloadPictures();
+    page_pictures_switched();
   }
   if (!opened_) return;
   if (const auto control = pointer_.endOfTurn(bar_)) carryOut(*control);

@@ -40,7 +40,7 @@ class PagePlayer {
   // CSS pixels from its top-left corner (which the pointer's events use).
   void setLayout(int device_w, int device_h, int picture_w, const ProgressBar& bar);
 
-  // The sharper pictures are in the bundle now.
+  // The sharper pictures are in the bundle now: the next frame reads them.
   void picturesArrived();
 
   // The viewer pressed Play: the show plays from `from`.
