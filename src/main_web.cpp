@@ -1,15 +1,15 @@
 // The page's entry. The page (web/page.js) calls, once its files are in:
-//   main("still", SECONDS)  to draw that moment of the show and stop (?at=)
-//   main()                  to get ready to play: the music starts decoding
-// and then, when the viewer presses Play, velmora_play(SECONDS): the show
-// from there (?from=, else 0) with its music. Both answer kNoWebGL2 when the
-// browser gives the canvas no WebGL 2 context, which the page tells the
-// viewer in so many words.
+//   main()                         the music starts decoding
+//   velmora_open(FIRST, SCALE, LOOP)  the show, with the viewer's controls;
+//                                  kNoWebGL2 when the browser gives the
+//                                  canvas no WebGL 2 context, which the page
+//                                  tells the viewer in so many words
+//   velmora_layout(...)            where the picture is, now and on every change
+//   velmora_launch()               the start-up, from the animation frames;
+//                                  the show then stands paused at FIRST
+// and then, when the viewer presses Play, velmora_play(SECONDS). The
+// viewer's keys and pointer arrive through platform/web/page.cpp.
 #include <emscripten.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <optional>
 
 #include "engine/schedule.h"
 #include "platform/bundle.h"
@@ -17,10 +17,9 @@
 #include "platform/log.h"
 #include "platform/web/page.h"
 #include "shell/av_player.h"
-#include "shell/controls.h"
 #include "shell/main_interface.h"
-#include "shell/offline_show.h"
 #include "shell/player.h"
+#include "shell/web/page_player.h"
 
 namespace {
 
@@ -29,61 +28,56 @@ constexpr int kNoWebGL2 = 2;
 
 // Presentations go to the canvas; the layer needs no sink of its own.
 platform::NullSink gNowhere;
-// The player of the show that plays, once it does.
+// The show, once the page opens it; it lives as long as the page.
 Player* gPlayer = nullptr;
-
-// Carries out a control in the page: a page has full screen, but does not
-// quit (nor does Esc, which the browser keeps). False for what the page does
-// not use.
-bool carry_out(Player& player, const std::optional<Control>& control) {
-  if (!control) return false;
-  switch (control->kind) {
-    case Control::ToggleFullscreen:
-      platform::web::toggle_fullscreen();
-      return true;
-    case Control::Player:
-      if (control->command.kind == PlayerCommand::Quit) return false;
-      player.handle(control->command);
-      return true;
-    case Control::LeaveFullscreenOrQuit:
-      return false;
-  }
-  return false;
-}
-
-int draw_still(double at) {
-  // Lives as long as the page, like everything a page runs.
-  auto* show = new OfflineShow();
-  if (!show->ready()) {
-    platform::NSLog("cannot create an OpenGL ES 1.1 context on WebGL 2");
-    return kNoWebGL2;
-  }
-  show->drawStill(at);
-  return 0;
-}
+PagePlayer* gPage = nullptr;
 
 }  // namespace
 
-extern "C" EMSCRIPTEN_KEEPALIVE int velmora_play(double from) {
+extern "C" EMSCRIPTEN_KEEPALIVE int velmora_open(double first, int fixed_scale, int loop) {
+  if (gPage) return 0;
   auto* ui = new MainInterface(&gNowhere);
   if (!ui->ready()) {
     platform::NSLog("cannot create an OpenGL ES 1.1 context on WebGL 2");
     return kNoWebGL2;
   }
-  // The desktop player's keys, where the browser leaves them to the page.
-  auto* player = new Player(*ui);
-  gPlayer = player;
-  player->onScreenshot = [](double moment) { platform::web::download_picture(screenshot_name(moment)); };
-  auto* pointer = new PointerControls();
-  platform::web::listen([player](const platform::KeyPress& key) { return carry_out(*player, control_for_key(key)); },
-                        [player, pointer](const platform::PointerEvent& event) {
-                          return carry_out(*player, pointer->handle(event, ProgressBar{}));
-                        },
+  gPlayer = new Player(*ui);
+  gPlayer->onScreenshot = [](double moment) { platform::web::download_picture(screenshot_name(moment)); };
+  gPage = new PagePlayer(*ui, *gPlayer, PagePlayer::Options{first, fixed_scale, loop != 0});
+  platform::web::listen([](const platform::KeyPress& key) { return gPage->key(key); },
+                        [](const platform::PointerEvent& event) { return gPage->pointer(event); },
                         [ui](bool visible) { ui->application().setActive(visible); });
-  ui->startAt(from);
-  ui->launch();
-  platform::web::run_from_animation_frames();
   return 0;
+}
+
+// The picture's size on the screen in device pixels, its width in CSS pixels,
+// and the progress bar's place in CSS pixels from the picture's top-left
+// corner.
+extern "C" EMSCRIPTEN_KEEPALIVE void velmora_layout(int device_w, int device_h, int picture_w, int bar_x, int bar_y,
+                                                    int bar_w, int bar_h) {
+  if (gPage) gPage->setLayout(device_w, device_h, picture_w, ProgressBar{bar_x, bar_y, bar_w, bar_h, kShowEnd, true});
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void velmora_launch() {
+  if (gPage) gPage->launch();
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void velmora_play(double from) {
+  if (gPage) gPage->play(from);
+}
+
+// The second package of files, the sharper pictures, is in the bundle.
+extern "C" EMSCRIPTEN_KEEPALIVE void velmora_pictures_arrived() {
+  if (gPage) gPage->picturesArrived();
+}
+
+// The render scale the show draws at now.
+extern "C" EMSCRIPTEN_KEEPALIVE int velmora_wanted_scale() { return gPage ? gPage->wantedScale() : 1; }
+
+// The viewer did something the controls do not name (a key such as Tab): the
+// display shows for a moment all the same.
+extern "C" EMSCRIPTEN_KEEPALIVE void velmora_show_display() {
+  if (gPage) gPage->showDisplay();
 }
 
 // The demo clock's reading now, in seconds of the show (for tests and
@@ -93,12 +87,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE double velmora_demo_time() { return get_time(); 
 // The show's last moment, in seconds (for the page's reading of ?at= and ?from=).
 extern "C" EMSCRIPTEN_KEEPALIVE double velmora_show_end() { return kShowEnd; }
 
-// The moment the player shows (paused or not), -1 before the show plays.
+// The parts of the show with a picture, for the marks on the progress bar.
+extern "C" EMSCRIPTEN_KEEPALIVE int velmora_part_count() { return static_cast<int>(kPicturedParts.size()); }
+extern "C" EMSCRIPTEN_KEEPALIVE double velmora_part_begin(int i) { return kPicturedParts[i].begin; }
+extern "C" EMSCRIPTEN_KEEPALIVE const char* velmora_part_name(int i) { return kPicturedParts[i].name; }
+
+// The moment the player shows (paused or not), -1 before the show opens.
 extern "C" EMSCRIPTEN_KEEPALIVE double velmora_player_moment() { return gPlayer ? gPlayer->now() : -1; }
 
-int main(int argc, char** argv) {
+int main() {
   platform::setBundlePath("/bundle");
-  if (argc > 2 && std::strcmp(argv[1], "still") == 0) return draw_still(std::strtod(argv[2], nullptr));
   avAudioPrefetch();
   return 0;
 }

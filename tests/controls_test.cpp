@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -27,8 +28,19 @@ const Control kFullscreen{Control::ToggleFullscreen};
 
 std::string describe(const std::optional<Control>& c) {
   if (!c) return "nothing";
-  if (c->kind != Control::Player) return c->kind == Control::ToggleFullscreen ? "full screen" : "Esc";
-  return "command " + std::to_string(c->command.kind) + " (" + std::to_string(c->command.value) + ")";
+  switch (c->kind) {
+    case Control::Player:
+      return "command " + std::to_string(c->command.kind) + " (" + std::to_string(c->command.value) + ")";
+    case Control::ToggleFullscreen:
+      return "full screen";
+    case Control::LeaveFullscreenOrQuit:
+      return "Esc";
+    case Control::ShowDisplay:
+      return "show the display";
+    case Control::CopyLink:
+      return "copy a link";
+  }
+  return "?";
 }
 
 class Controls : public ::testing::Test {
@@ -101,6 +113,7 @@ TEST_F(Controls, BothFlavoursKeysReachTheSameCommands) {
       {SDLK_RETURN, KMOD_LALT, "Enter", true, false, false, kFullscreen},
       {SDLK_KP_ENTER, KMOD_RALT, "Enter", true, false, false, kFullscreen},
       {SDLK_RETURN, KMOD_NONE, "Enter", false, false, false, std::nullopt},
+      {SDLK_c, KMOD_NONE, "c", false, false, false, Control{Control::CopyLink}},
       // Held keys repeat the moves through the show, nothing else.
       {SDLK_SPACE, KMOD_NONE, " ", false, false, true, std::nullopt},
       {SDLK_f, KMOD_NONE, "f", false, false, true, std::nullopt},
@@ -128,6 +141,7 @@ TEST_F(Controls, TheBrowsersOwnKeysAreLeftToIt) {
 
 // The bar lies along the band at the picture's bottom; the show is 190 s.
 const ProgressBar kBar{100, 280, 300, 40, 190};
+ProgressBar bar(bool shown = true) { return ProgressBar{100, 280, 300, 40, 190, shown}; }
 
 platform::PointerEvent pointer(platform::PointerEvent::Kind kind, int x, int y,
                                platform::PointerEvent::Button button = platform::PointerEvent::Primary) {
@@ -175,6 +189,24 @@ TEST(PointerControls, DoubleClickRightButtonAndWheel) {
   EXPECT_EQ(describe(p.handle(wheel, ProgressBar{})), describe(player(C::SeekBy, -10)));
 }
 
+// A touch screen's gestures, as phone players take them: the picture is 480
+// pixels wide.
+TEST(PointerControls, ATapShowsTheDisplayOrPausesAndADoubleTapSeeksByThirds) {
+  using P = platform::PointerEvent;
+  PointerControls p;
+  EXPECT_EQ(describe(p.handle(pointer(P::Tap, 240, 100), bar(false), 480)), "show the display");
+  EXPECT_EQ(describe(p.handle(pointer(P::Tap, 240, 100), bar(), 480)), describe(player(C::TogglePause)));
+  const std::pair<int, std::optional<Control>> thirds[] = {
+      {0, player(C::SeekBy, -5)}, {159, player(C::SeekBy, -5)}, {160, kFullscreen},
+      {319, kFullscreen},         {320, player(C::SeekBy, 5)},  {479, player(C::SeekBy, 5)},
+  };
+  for (const auto& [x, expected] : thirds) {
+    SCOPED_TRACE(x);
+    EXPECT_EQ(describe(p.handle(pointer(P::DoubleTap, x, 100), bar(false), 480)), describe(expected));
+  }
+  EXPECT_FALSE(p.endOfTurn(bar()));  // no gesture drags
+}
+
 TEST(OnScreenDisplay, ShowsForAMomentAndSaysWhatWasDone) {
   platform::use_virtual_clock(1'000'000);
   DisplayState player;
@@ -197,6 +229,23 @@ TEST(OnScreenDisplay, ShowsForAMomentAndSaysWhatWasDone) {
   EXPECT_EQ(state.shownUntil, 3'900'000'000);
   platform::set_virtual_now_us(3'900'000);
   EXPECT_FALSE(display.shown());
+}
+
+// The page's control bar: two seconds after the last show, and all the
+// while the player is paused; the window's band goes while paused.
+TEST(OnScreenDisplay, ThePagesBarStaysWhilePaused) {
+  platform::use_virtual_clock(1'000'000);
+  DisplayState player;
+  const OnScreenDisplay band([&] { return player; });
+  OnScreenDisplay bar([&] { return player; }, DisplayTiming{2'000'000'000, true});
+  bar.show();
+  platform::set_virtual_now_us(2'900'000);
+  EXPECT_TRUE(bar.shown());
+  platform::set_virtual_now_us(3'000'000);
+  EXPECT_FALSE(bar.shown());
+  player.paused = true;
+  EXPECT_TRUE(bar.shown());
+  EXPECT_FALSE(band.shown());
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/png.h"
-#include "shell/desktop/window_player.h"
+#include "shell/main_interface.h"
 #include "support/fixture_bundle.h"
 #include "support/process.h"
 

@@ -36,6 +36,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         ".wasm": "application/wasm",
         ".js": "text/javascript",
         ".data": "application/octet-stream",
+        ".webmanifest": "application/manifest+json",
     }
 
     def setup(self):

@@ -22,9 +22,11 @@ struct KeyPress {
 // The pointer (the mouse, or a finger, which acts as its primary button) in
 // picture coordinates: output pixels from the top-left corner of the picture
 // as shown, outside it below 0 or past its size. A double click is the
-// second press of the primary button, in place of a Press.
+// second press of the primary button, in place of a Press. A touch screen
+// also reports a tap (a short touch that stays put) and a double tap (two,
+// close in time and place; the first is then not reported as a tap).
 struct PointerEvent {
-  enum Kind { Press, Move, Release, DoubleClick, Wheel };
+  enum Kind { Press, Move, Release, DoubleClick, Wheel, Tap, DoubleTap };
   // The primary button (the left, or a finger), the secondary (the right),
   // or another.
   enum Button { Primary, Secondary, Other };

@@ -74,6 +74,8 @@ std::optional<Control> control_for_key(const platform::KeyPress& key) {
       return player(C::Quit);
     case 'f':
       return Control{Control::ToggleFullscreen};
+    case 'c':
+      return Control{Control::CopyLink};
     default:
       break;
   }
@@ -81,7 +83,8 @@ std::optional<Control> control_for_key(const platform::KeyPress& key) {
   return std::nullopt;
 }
 
-std::optional<Control> PointerControls::handle(const platform::PointerEvent& event, const ProgressBar& bar) {
+std::optional<Control> PointerControls::handle(const platform::PointerEvent& event, const ProgressBar& bar,
+                                               int picture_w) {
   using P = platform::PointerEvent;
   switch (event.kind) {
     case P::Press:
@@ -103,6 +106,12 @@ std::optional<Control> PointerControls::handle(const platform::PointerEvent& eve
     case P::Wheel:
       if (event.steps == 0) return std::nullopt;
       return player(C::SeekBy, kWheelStepSeconds * event.steps);
+    case P::Tap:
+      return bar.shown ? player(C::TogglePause) : Control{Control::ShowDisplay};
+    case P::DoubleTap:
+      if (event.x < picture_w / 3) return player(C::SeekBy, -5);
+      if (event.x >= picture_w - picture_w / 3) return player(C::SeekBy, 5);
+      return Control{Control::ToggleFullscreen};
   }
   return std::nullopt;
 }

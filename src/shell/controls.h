@@ -14,6 +14,8 @@ struct Control {
     Player,
     ToggleFullscreen,
     LeaveFullscreenOrQuit,  // Esc: out of full screen first, else as Quit
+    ShowDisplay,            // the on-screen display, for a moment
+    CopyLink,               // a link to the moment shown, where there is an address to link to
   };
   Kind kind = Player;
   PlayerCommand command{PlayerCommand::TogglePause};  // for Player
@@ -32,20 +34,23 @@ bool operator==(const Control& a, const Control& b);
 //   s                save the picture shown; S (Shift+s) the same moment
 //                    drawn at render scale 4
 //   f, F11, Alt+Enter  full screen
+//   c                copy a link to the moment shown
 //   Esc              out of full screen, else quit; q quits
 // Held keys repeat the moves through the show (arrows, comma and period),
 // nothing else.
 std::optional<Control> control_for_key(const platform::KeyPress& key);
 
 // Where the on-screen display's progress bar lies, in picture coordinates
-// (none: w is 0), and the seconds of the show it spans. It can be pressed
-// whether the display shows it or not.
+// (none: w is 0), whether the display shows it now, and the seconds of the
+// show it spans. It can be pressed whether the display shows it or not; a
+// tap asks whether it is shown.
 struct ProgressBar {
   int x = 0;
   int y = 0;
   int w = 0;
   int h = 0;
   double length = 0;
+  bool shown = false;
 };
 
 // How far a step of the wheel seeks: as far as Left and Right.
@@ -57,11 +62,15 @@ inline constexpr double kWheelStepSeconds = 5;
 // release ends the drag. A double click elsewhere toggles full screen (on the
 // bar it is a press like the first). The secondary button pauses and
 // resumes. A step of the wheel away from the viewer seeks forward, towards
-// the viewer back.
+// the viewer back. On a touch screen, as phone players do: a tap shows the
+// display, or with the display shown pauses and resumes; a double tap on the
+// left or right third of the picture seeks five seconds back or forward, in
+// the middle third it toggles full screen.
 class PointerControls {
  public:
-  // What the event asks for at once, if anything.
-  std::optional<Control> handle(const platform::PointerEvent& event, const ProgressBar& bar);
+  // What the event asks for at once, if anything. `bar.shown` says whether
+  // the display is shown; `picture_w` is the picture's width, for the thirds.
+  std::optional<Control> handle(const platform::PointerEvent& event, const ProgressBar& bar, int picture_w = 0);
   // What a drag asks for this turn, once the turn's events are handled.
   std::optional<Control> endOfTurn(const ProgressBar& bar);
 

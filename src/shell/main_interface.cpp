@@ -1,7 +1,10 @@
 #include "shell/main_interface.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
+#include "assets/texture.h"
 #include "engine/demo.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -31,10 +34,30 @@ void MainInterface::setRenderScale(int scale) {
   layer_.setSize(kScreenWidth * scale, kScreenHeight * scale);
   if (!launched_) return;  // laid out at the launch
   view_->layoutSubviews();
-  if (!handOff_.recorded()) return;  // the start-up's frames are drawn at the new size
+  redrawShown();  // the start-up's frames are drawn at the new size
+}
+
+void MainInterface::reloadPictures() {
+  if (!texture::mLoadedTextures) return;
+  view_->setContext();
+  for (auto& [name, picture] : *texture::mLoadedTextures) {
+    const GLuint old = picture->texId;
+    picture->SetupForPNG(name);  // a new texture under the same record
+    glDeleteTextures(1, &old);
+  }
+  redrawShown();
+}
+
+void MainInterface::redrawShown() {
+  if (!handOff_.recorded()) return;
   const double now = view_->lastFrameTime();
   handOffTo(now);
   view_->drawViewAt(now);
+}
+
+int scale_for(int w, int h, int base_w, int base_h) {
+  const double shown = std::min(static_cast<double>(w) / base_w, static_cast<double>(h) / base_h);
+  return std::clamp(static_cast<int>(std::ceil(shown - 1e-9)), 1, kMaxRenderScale);
 }
 
 void MainInterface::handOffTo(double t) {

@@ -43,6 +43,11 @@ class MainInterface {
   void setRenderScale(int scale);
   int renderScale() const { return renderScale_; }
 
+  // Decodes every picture loaded so far again, from where the bundle's
+  // pictures are read now (platform::setPictureFolder), and then draws the
+  // moment shown again: the show switches to sharper pictures part-way.
+  void reloadPictures();
+
   // A live run's hand-off: the show brought, unseen, to the state just
   // before the frame at t, drawing the frames at the demo times a run at 60
   // frames a second draws them (a start part-way, a seek, a new layout).
@@ -62,10 +67,19 @@ class MainInterface {
   velmoraAppDelegate delegate_;
   std::unique_ptr<platform::UIApplication> application_;
   ShowHandOff handOff_;
+  // Brings the show, unseen, to the state of the moment shown and draws it
+  // again (after a new layout or new pictures), once the start-up is over.
+  void redrawShown();
+
   bool handOffAtStart_ = false;
   int renderScale_ = 1;
   bool launched_ = false;
 };
+
+// The render scale for a picture shown `w` x `h` output pixels large, of a
+// show whose picture is `base_w` x `base_h` at scale 1: the smallest as sharp
+// as it is shown, at most kMaxRenderScale.
+int scale_for(int w, int h, int base_w, int base_h);
 
 // Deterministic runs draw frames at chosen demo times on the virtual clock:
 // the clock is set to the animation's start plus `demo_time` and the view

@@ -6,12 +6,11 @@
 #include "platform/clock.h"
 
 namespace {
-constexpr std::int64_t kShownNs = 1'500'000'000;
 constexpr std::int64_t kNoteShownNs = 3'000'000'000;  // time to read a file's name
 }  // namespace
 
 void OnScreenDisplay::show(std::optional<PlayerCommand> done) {
-  shownUntil_ = std::max(shownUntil_, platform::monotonic_ns() + kShownNs);
+  shownUntil_ = std::max(shownUntil_, platform::monotonic_ns() + timing_.shownNs);
   if (done) done_ = done;
 }
 
@@ -21,7 +20,10 @@ void OnScreenDisplay::say(std::string note) {
   shownUntil_ = std::max(shownUntil_, noteUntil_);
 }
 
-bool OnScreenDisplay::shown() const { return platform::monotonic_ns() < shownUntil_; }
+bool OnScreenDisplay::shown() const {
+  if (platform::monotonic_ns() < shownUntil_) return true;
+  return timing_.whilePaused && player_ && player_().paused;
+}
 
 DisplayState OnScreenDisplay::state() const {
   DisplayState state = player_ ? player_() : DisplayState{};

@@ -1,7 +1,8 @@
 #pragma once
 // The on-screen display's model, one for every flavour: what it shows (the
 // player's state, and what was just done) and until when. Each flavour draws
-// it its own way: the desktop window with Cairo (shell/desktop/display_band.h).
+// it its own way: the desktop window with Cairo (shell/desktop/display_band.h),
+// the page with its own elements (web/page.js).
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -22,10 +23,18 @@ struct DisplayState {
   std::int64_t shownUntil = 0;        // monotonic ns: shown while the clock is before it
 };
 
+// How long the display shows after each show(), and whether it stays while
+// the player is paused (the page's control bar does; the window's band goes).
+struct DisplayTiming {
+  std::int64_t shownNs = 1'500'000'000;
+  bool whilePaused = false;
+};
+
 class OnScreenDisplay {
  public:
   // `player` gives the player's part of the state, asked afresh each time.
-  explicit OnScreenDisplay(std::function<DisplayState()> player) : player_(std::move(player)) {}
+  explicit OnScreenDisplay(std::function<DisplayState()> player, DisplayTiming timing = {})
+      : player_(std::move(player)), timing_(timing) {}
 
   // Shown for a moment from now; after a command, noting what was done.
   void show(std::optional<PlayerCommand> done = std::nullopt);
@@ -36,6 +45,7 @@ class OnScreenDisplay {
 
  private:
   std::function<DisplayState()> player_;
+  DisplayTiming timing_;
   std::optional<PlayerCommand> done_;
   std::string note_;
   std::int64_t shownUntil_ = 0;

@@ -6,6 +6,7 @@ connections cost it.
     serve_test.py [unittest arguments]"""
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -13,7 +14,18 @@ import tempfile
 import time
 import unittest
 
-from page_driver import SERVE, stop_process
+SERVE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "web", "serve.py")
+
+
+def stop_process(process, grace=5):
+    """Ends the server this test started: SIGTERM, then SIGKILL."""
+    if process.poll() is None:
+        os.kill(process.pid, signal.SIGTERM)
+        try:
+            process.wait(grace)
+        except subprocess.TimeoutExpired:
+            os.kill(process.pid, signal.SIGKILL)
+            process.wait()
 
 THREADS = 4
 IDLE_TIMEOUT = 0.5

@@ -11,6 +11,7 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace platform {
@@ -57,6 +58,19 @@ EM_JS(void, copy_to_canvas, (int framebuffer, int width, int height), {
   gl.blitFramebuffer(0, 0, width, height, 0, 0, width, height, gl.COLOR_BUFFER_BIT, gl.NEAREST);
 });
 
+// The renderer behind WebGL as the browser names it to pages that ask
+// (WEBGL_debug_renderer_info), else as it names it to all: the name a
+// software renderer shows by, as a new string the caller frees.
+EM_JS(char*, unmasked_renderer, (), {
+  const gl = GLctx;
+  const info = gl.getExtension("WEBGL_debug_renderer_info");
+  const name = String(gl.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : gl.RENDERER) || "");
+  const size = lengthBytesUTF8(name) + 1;
+  const copy = _malloc(size);
+  stringToUTF8(name, copy, size);
+  return copy;
+});
+
 }  // namespace
 
 std::unique_ptr<EAGLContext> EAGLContext::initWithAPI(int api) {
@@ -95,8 +109,9 @@ bool EAGLContext::setCurrentContext(EAGLContext* context) {
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
-    gDescription = std::string(reinterpret_cast<const char*>(glGetString(GL_RENDERER))) + ", " +
-                   reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    char* renderer = unmasked_renderer();
+    gDescription = std::string(renderer) + ", " + reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    std::free(renderer);
   }
   return true;
 }
@@ -127,6 +142,15 @@ bool EAGLContext::presentRenderbuffer(GLenum /*target*/) {
 }
 
 const char* gl_description() { return gDescription.c_str(); }
+
+// SwiftShader is Chromium's renderer on the processor, llvmpipe Mesa's (which
+// Firefox names "llvmpipe, or similar").
+bool software_renderer() {
+  for (const char* name : {"SwiftShader", "llvmpipe", "softpipe"}) {
+    if (gDescription.find(name) != std::string::npos) return true;
+  }
+  return false;
+}
 
 double readback_seconds() { return 0; }
 

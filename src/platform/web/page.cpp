@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,23 +22,13 @@ namespace {
 std::function<bool(const KeyPress&)> gOnKey;
 std::function<bool(const PointerEvent&)> gOnPointer;
 std::function<void(bool)> gOnVisible;
+std::function<void()> gBeforeFrame;
+std::function<void()> gAfterFrame;
 
 // The time between animation frames, measured as they come; timers due
 // within half of it fire in this frame rather than a whole frame late.
 double gFrameMs = 1000.0 / 60;
 double gLastFrameMs = -1;
-
-EM_BOOL on_key(int, const EmscriptenKeyboardEvent* e, void*) {
-  const auto key = key_press(e->key, e->altKey, e->shiftKey, e->repeat);
-  // A key the page does not use is the browser's.
-  return key && gOnKey && gOnKey(*key) ? EM_TRUE : EM_FALSE;
-}
-
-// Where on the picture the double click fell does not matter to the page.
-EM_BOOL on_double_click(int, const EmscriptenMouseEvent*, void*) {
-  if (gOnPointer) gOnPointer(PointerEvent{PointerEvent::DoubleClick});
-  return EM_TRUE;
-}
 
 EM_BOOL on_visibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
   if (gOnVisible) gOnVisible(!e->hidden);
@@ -66,11 +57,16 @@ EM_JS(void, page_download_picture, (const std::uint8_t* rgba, int w, int h, cons
 });
 
 // Calls velmora_animation_frame from every animation frame while it asks for
-// more. The process's end (the show's last frame, or a file that cannot be
-// loaded) arrives as the runtime's exit exception: the page is told, with
-// the status.
+// more, but for frames while the WebGL context is lost (nothing can be drawn;
+// the page waits for it to come back). The process's end (the show's last
+// frame, or a file that cannot be loaded) arrives as the runtime's exit
+// exception: the page is told, with the status.
 EM_JS(void, request_animation_frames, (), {
   const frame = (now) => {
+    if (GLctx && GLctx.isContextLost()) {
+      requestAnimationFrame(frame);
+      return;
+    }
     let more = false;
     try {
       more = _velmora_animation_frame(now);
@@ -92,8 +88,15 @@ bool animation_frame(double now_ms) {
   if (gLastFrameMs >= 0) gFrameMs = std::clamp(0.9 * gFrameMs + 0.1 * (now_ms - gLastFrameMs), 4.0, 100.0);
   gLastFrameMs = now_ms;
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  if (gBeforeFrame) gBeforeFrame();
   loop.fireDue(std::llround((emscripten_get_now() + gFrameMs / 2) * 1e6));
+  if (gAfterFrame) gAfterFrame();
   return !loop.stopped();
+}
+
+void on_frames(std::function<void()> before, std::function<void()> after) {
+  gBeforeFrame = std::move(before);
+  gAfterFrame = std::move(after);
 }
 
 void listen(std::function<bool(const KeyPress&)> keys, std::function<bool(const PointerEvent&)> pointer,
@@ -101,8 +104,6 @@ void listen(std::function<bool(const KeyPress&)> keys, std::function<bool(const 
   gOnKey = std::move(keys);
   gOnPointer = std::move(pointer);
   gOnVisible = std::move(visibility);
-  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_key);
-  emscripten_set_dblclick_callback("#stage", nullptr, EM_FALSE, on_double_click);
   emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, on_visibility);
 }
 
@@ -136,4 +137,34 @@ void run_from_animation_frames() { request_animation_frames(); }
 // due by then, and the music. 0 once the main run loop has been stopped.
 extern "C" EMSCRIPTEN_KEEPALIVE int velmora_animation_frame(double now_ms) {
   return platform::web::animation_frame(now_ms) ? 1 : 0;
+}
+
+// A keydown as the page's script passes it on (KeyboardEvent.key and its
+// flags): 1 when the show used it, and the browser should not.
+extern "C" EMSCRIPTEN_KEEPALIVE int velmora_key(const char* key, int alt, int shift, int repeat) {
+  using namespace platform::web;
+  const auto press = key_press(key, alt != 0, shift != 0, repeat != 0);
+  return press && gOnKey && gOnKey(*press) ? 1 : 0;
+}
+
+// The pointer over the picture, as the page's script recognises it: `kind`
+// is "press", "move", "release", "double-click", "tap" or "double-tap", at
+// (x, y) in CSS pixels from the picture's top-left corner as shown, and
+// `primary` whether the primary button (or a finger) is the one pressed or
+// released. 1 when the show used it.
+extern "C" EMSCRIPTEN_KEEPALIVE int velmora_pointer(const char* kind, int x, int y, int primary) {
+  using platform::PointerEvent;
+  using namespace platform::web;
+  struct Name {
+    std::string_view name;
+    PointerEvent::Kind kind;
+  };
+  static constexpr Name kKinds[] = {
+      {"press", PointerEvent::Press},  {"move", PointerEvent::Move}, {"release", PointerEvent::Release},
+      {"double-click", PointerEvent::DoubleClick}, {"tap", PointerEvent::Tap}, {"double-tap", PointerEvent::DoubleTap},
+  };
+  for (const Name& n : kKinds) {
+    if (n.name == kind) return gOnPointer && gOnPointer(PointerEvent{n.kind, x, y, primary != 0 ? PointerEvent::Primary : PointerEvent::Other}) ? 1 : 0;
+  }
+  return 0;
 }

@@ -103,11 +103,6 @@ std::string free_screenshot_path(const std::string& folder, double moment, const
   }
 }
 
-int scale_for(int w, int h, int base_w, int base_h) {
-  const double shown = std::min(static_cast<double>(w) / base_w, static_cast<double>(h) / base_h);
-  return std::clamp(static_cast<int>(std::ceil(shown - 1e-9)), 1, kMaxRenderScale);
-}
-
 WindowControls::WindowControls(platform::Window& window, std::function<DisplayState()> state,
                                std::function<void(const PlayerCommand&)> on_command)
     : window_(window), onCommand_(std::move(on_command)), display_(std::move(state)), band_(display_) {
@@ -159,6 +154,11 @@ void WindowControls::carryOut(const Control& control) {
       break;
     case Control::ToggleFullscreen:
       toggleFullscreen_ = !toggleFullscreen_;
+      break;
+    case Control::ShowDisplay:
+      showDisplay();
+      break;
+    case Control::CopyLink:  // a window has no address to link to
       break;
     case Control::LeaveFullscreenOrQuit:
       // Out of full screen first (as the turn's toggles leave it); only a

@@ -98,11 +98,6 @@ class WindowPlayer {
   SharpScreenshot sharp_;
 };
 
-// The render scale for a picture shown `w` x `h` output pixels large, of a
-// show whose picture is `base_w` x `base_h` at scale 1: the smallest as sharp
-// as the window shows it.
-int scale_for(int w, int h, int base_w, int base_h);
-
 // Where screenshots go: $XDG_PICTURES_DIR; else the pictures folder of the
 // user's folders as the desktop keeps them ($XDG_CONFIG_HOME/user-dirs.dirs,
 // by default ~/.config/user-dirs.dirs) when it is there; else ~/Pictures when
