@@ -154,5 +154,5 @@ void PagePlayer::beforeFrame() {
 void PagePlayer::afterFrame() {
   if (!opened_) return;
   const DisplayState d = display_.state();
-  page_display(d.time, d.length, d.part.c_str(), d.paused, d.muted, d.volume, display_.shown(), ui_.renderScale());
+  page_display(d.time, d.length, d.part, d.paused, d.muted, d.volume, display_.shown(), ui_.renderScale());
 }
