@@ -21,10 +21,12 @@
 
 #include "engine/schedule.h"
 #include "platform/bundle.h"
+#include "platform/log.h"
 #include "platform/png.h"
 #include "platform/run_loop.h"
 #include "shell/desktop/terminal_status.h"
 #include "shell/desktop/window_player.h"
+#include "shell/eagl_view.h"
 #include "shell/offline_show.h"
 #include "shell/player.h"
 #include "support/fixture_bundle.h"
@@ -161,7 +163,7 @@ TEST_F(PlayerTest, KeysAndTheMouseLandOnTheirMomentsAndScreenshotsSaySo) {
   // one frame on, the previous part from just after a part's start, before
   // the beginning, past the end: each moment saved as it is shown, a moment
   // saved again under a name of its own.
-  keys("space 2 s s Right s S Next s period s Prior s Home Left s 5 Up s");
+  keys("space 2 s s Right s");
   // The display names the picture saved last (in the middle of its band,
   // in its own colour), which the picture itself never shows.
   int w = 0, h = 0;
@@ -175,6 +177,7 @@ TEST_F(PlayerTest, KeysAndTheMouseLandOnTheirMomentsAndScreenshotsSaySo) {
       note += r > 200 && g > 140 && g < 225 && b > 180;
     }
   EXPECT_GT(note, 50);
+  keys("S Next s period s Prior s Home Left s 5 Up s");
   for (const char* name : {"velmora-0053.000.png", "velmora-0053.000-2.png", "velmora-0058.000.png",
                            "velmora-0070.000.png", "velmora-0070.017.png", "velmora-0053.000-3.png",
                            "velmora-0000.000.png", "velmora-0190.000.png"}) {
@@ -385,6 +388,20 @@ TEST_F(PlayerMoves, TheTerminalLineSaysWhereThePlayerIs) {
   player_->handle(C{C::Volume, -3});
   status_text(*player_, line, sizeof line);
   EXPECT_STREQ(line, "1:00.00 / 3:10  Metaballs  paused  volume 70%");
+  // From the start of the animation to its first frame, the moment it
+  // starts at (not the last frame of a run before).
+  after(C{C::TogglePause});
+  set_start_offset(100);
+  show_->view().stopAnimation();
+  show_->view().startAnimation();
+  set_start_offset(0);
+  status_text(*player_, line, sizeof line);
+  EXPECT_STREQ(line, "1:40 / 3:10  The creature  volume 70%");
+  // Each line of the log clears the player's line first.
+  ::testing::internal::CaptureStderr();
+  platform::setStatusLine("0:41 / 3:10");
+  platform::NSLog("saved %s", "x.png");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "\r0:41 / 3:10\x1b[K\r\x1b[Kvelmora: saved x.png\n");
 }
 
 // Where screenshots go, in a home of the test's own.
