@@ -342,6 +342,7 @@ const TESTS = {
     const {page} = await s.open("?from=100", {record: true});
     await clickPlay(page);
     await waitFor(page, controlsHidden, {timeout: 5000});
+    const movedAt = Date.now();
     await page.mouse.move(400, 300);
     await page.mouse.move(420, 310);
     await waitFor(page, controlsShown, {timeout: 2000});
@@ -349,9 +350,11 @@ const TESTS = {
     const labels = await page.$$eval("#controls button", (all) => all.map((b) => b.getAttribute("aria-label")));
     check(JSON.stringify(labels) === JSON.stringify(["Pause", "Mute", "Copy a link to this moment", "Full screen"]),
           `the buttons: ${labels}`);
-    const shownAt = Date.now();
-    await waitFor(page, controlsHidden, {timeout: 5000});
-    near((Date.now() - shownAt) / 1000, 2, 0.8, "hidden after (s)");
+    await waitFor(page, controlsHidden, {timeout: 6000});
+    // About two seconds after the move: never sooner (a loaded machine can
+    // only make it later).
+    const hiddenAfter = (Date.now() - movedAt) / 1000;
+    check(hiddenAfter >= 1.8 && hiddenAfter < 6, `hidden after ${hiddenAfter} s`);
     // Mute and back, by the button.
     await page.mouse.move(400, 300);
     await waitFor(page, controlsShown, {timeout: 2000});
