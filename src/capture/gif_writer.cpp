@@ -90,18 +90,6 @@ struct Graph {
   }
 };
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 bool read_at(int fd, std::uint8_t* data, std::size_t size, off_t at) {
   while (size > 0) {
@@ -235,7 +223,7 @@ bool GifWriter::addFrame(const std::uint8_t* rgba) {
   // The palette counts the frame's colours now; the frame itself waits.
   if (int r = av_buffersrc_write_frame(m.palette.sources[0], m.picture); r < 0) return fail(r);
   for (int y = 0; y < m.settings.height; ++y) {
-    if (!write_all(m.scratch, m.picture->data[0] + y * m.picture->linesize[0],
+    if (!platform::write_all(m.scratch, m.picture->data[0] + y * m.picture->linesize[0],
                    static_cast<std::size_t>(m.settings.width) * 4)) {
       return fail(std::string("no room for its frames: ") + std::strerror(errno));
     }

@@ -13,18 +13,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 }  // namespace
 
 struct WebpWriter::Impl {
@@ -115,7 +103,7 @@ bool WebpWriter::finish() {
   WebPData data;
   WebPDataInit(&data);
   if (!WebPAnimEncoderAssemble(m.encoder, &data)) return fail(WebPAnimEncoderGetError(m.encoder));
-  const bool written = write_all(out_.fd(), data.bytes, data.size);
+  const bool written = platform::write_all(out_.fd(), data.bytes, data.size);
   const int error = errno;
   const auto size = static_cast<std::int64_t>(data.size);
   WebPDataClear(&data);

@@ -61,6 +61,8 @@ std::string temporary_name(const std::string& folder, std::string base) {
   return folder + "/." + base + ".XXXXXX.part";
 }
 
+}  // namespace
+
 bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
@@ -73,8 +75,6 @@ bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
   }
   return true;
 }
-
-}  // namespace
 
 int open_regular_file(const std::string& path, std::string* error) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer. It changes nothing

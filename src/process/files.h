@@ -19,6 +19,10 @@
 
 namespace platform {
 
+// Writes all `size` bytes to `fd`, through interrupted and short writes.
+// False with errno set on a failure.
+bool write_all(int fd, const std::uint8_t* data, std::size_t size);
+
 // Opens `path` for reading if it is a regular file. Returns the descriptor,
 // or -1 with a one-line reason in *error ("not a regular file", or the
 // system's reason).
