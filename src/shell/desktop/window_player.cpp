@@ -1,7 +1,6 @@
 #include "shell/desktop/window_player.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
