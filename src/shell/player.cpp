@@ -99,7 +99,9 @@ void Player::handle(const PlayerCommand& c) {
 void Player::togglePause() {
   EAGLView& view = ui_.view();
   if (!paused_) {
-    pausedAt_ = demo_time_now();
+    // Held at the frame shown, so that a picture saved while paused is the
+    // one its name says, and playing on starts where the picture stands.
+    pausedAt_ = view.animationTimer() ? view.lastFrameTime() : demo_time_now();
     view.stopAnimation();
     avAudioSetPaused(true);
     paused_ = true;
