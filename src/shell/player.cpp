@@ -146,8 +146,11 @@ void Player::togglePause() {
 
 // Holds the picture shown, and the music with it.
 void Player::pause() {
-  pausedAt_ = now();
-  ui_.view().stopAnimation();
+  // Held at the frame shown, so that a picture saved while paused is the
+  // one its name says, and playing on starts where the picture stands.
+  EAGLView& view = ui_.view();
+  pausedAt_ = view.animationTimer() && !pending_ ? view.lastFrameTime() : now();
+  view.stopAnimation();
   avAudioSetPaused(true);
   paused_ = true;
 }
