@@ -23,12 +23,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-std::string av_message(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
-}
-
 // One colour for transparency is kept back: the encoder marks the pixels a
 // frame leaves as they were with it, which is most of the saving over whole
 // frames. Colours are counted over every pixel of every frame.
@@ -179,7 +173,7 @@ bool GifWriter::fail(const std::string& reason) {
   return false;
 }
 
-bool GifWriter::fail(int av_error) { return fail(av_message(av_error)); }
+bool GifWriter::fail(int av_error) { return fail(platform::av_message(av_error)); }
 
 void GifWriter::abandon() {
   impl_.reset();
@@ -199,7 +193,7 @@ bool GifWriter::open(const std::string& path, const VideoSettings& settings) {
   m.scratch = platform::open_scratch_file(out_.writtenPath());
   if (m.scratch < 0) return fail(std::string("no room for its frames: ") + std::strerror(errno));
   if (int r = m.palette.make(kPaletteFilter, {{"in", {settings.width, settings.height}}}, settings.fps); r < 0) {
-    return fail("cannot make its palette (" + av_message(r) + ")");
+    return fail("cannot make its palette (" + platform::av_message(r) + ")");
   }
   m.picture = av_frame_alloc();
   m.packet = av_packet_alloc();
@@ -249,14 +243,14 @@ bool GifWriter::finish() {
     }
   } frees{&colours, &out};
   if (!colours || !out) return fail("out of memory");
-  if (int r = av_buffersink_get_frame(m.palette.sink, colours); r < 0) return fail("cannot make its palette (" + av_message(r) + ")");
+  if (int r = av_buffersink_get_frame(m.palette.sink, colours); r < 0) return fail("cannot make its palette (" + platform::av_message(r) + ")");
 
   Graph dither;
   if (int r = dither.make(kDitherFilter,
                           {{"in", {m.settings.width, m.settings.height}}, {"palette", {colours->width, colours->height}}},
                           m.settings.fps);
       r < 0) {
-    return fail("cannot dither its frames (" + av_message(r) + ")");
+    return fail("cannot dither its frames (" + platform::av_message(r) + ")");
   }
   colours->pts = 0;
   if (int r = av_buffersrc_add_frame(dither.sources[1], colours); r < 0) return fail(r);

@@ -51,12 +51,6 @@ bool take(std::FILE* f, T* value) {
   return std::fread(value, sizeof *value, 1, f) == 1;
 }
 
-std::string av_message(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
-}
-
 bool ends_with(const std::string& s, const char* suffix) {
   const std::size_t n = std::strlen(suffix);
   if (s.size() < n) return false;
@@ -226,7 +220,7 @@ bool VideoEncoder::fail(const std::string& reason) {
   return false;
 }
 
-bool VideoEncoder::fail(int av_error) { return fail(av_message(av_error)); }
+bool VideoEncoder::fail(int av_error) { return fail(platform::av_message(av_error)); }
 
 void VideoEncoder::abandon() {
   impl_.reset();

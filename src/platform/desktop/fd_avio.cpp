@@ -115,6 +115,12 @@ int close_reopened(AVFormatContext*, AVIOContext* pb) {
 
 }  // namespace
 
+std::string av_message(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
 AVIOContext* fd_reader(int fd) { return make(fd, false); }
 
 AVIOContext* fd_writer(int fd) { return make(fd, true); }

@@ -2,6 +2,8 @@
 // FFmpeg's input and output through descriptors we opened ourselves, so that
 // no name is ever read by FFmpeg (a name with a colon would be a protocol to
 // it), and no file, protocol or device can be opened from inside a file.
+#include <string>
+
 struct AVIOContext;
 struct AVFormatContext;
 
@@ -21,5 +23,8 @@ void free_fd_avio(AVIOContext** io);
 // `reopen_fd` is given, in which case a reading reopen of the format's own url
 // reads that descriptor, which must outlive the format.
 void close_doors(AVFormatContext* format, const int* reopen_fd = nullptr);
+
+// FFmpeg's words for one of its error codes.
+std::string av_message(int code);
 
 }  // namespace platform

@@ -26,12 +26,6 @@ constexpr int kChannels = 2;
 // read through in search of one.
 constexpr off_t kMaxFileBytes = off_t{256} << 20;
 
-std::string av_message(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
-}
-
 struct Decoding {
   int fd = -1;
   AVIOContext* io = nullptr;
