@@ -15,6 +15,8 @@ import {join} from "node:path";
 import {parseArgs} from "node:util";
 
 const SKIPPED = 77;
+// Deep enough to reach the test's own line through the driver's frames.
+Error.stackTraceLimit = 40;
 
 function skip(why) {
   console.log(`skipped: ${why}`);
@@ -610,6 +612,12 @@ const TESTS = {
   },
 };
 
+// The driver's own errors when the browser no longer answers, as against a
+// wait that timed out on the page.
+function stoppedAnswering(e) {
+  return e && (e.name === "ProtocolError" || e.name === "TargetCloseError");
+}
+
 async function main() {
   if (!options.site || !existsSync(join(options.site, "index.html"))) {
     skip("the browser build is off (configure with VELMORA_WEB=ON, or run ./dev web build)");
@@ -623,16 +631,28 @@ async function main() {
       console.error(`no test ${name}; there are: ${Object.keys(TESTS).join(", ")}`);
       process.exit(2);
     }
-    const session = new Session();
-    const began = Date.now();
-    try {
-      await test(session);
-      console.log(`ok ${name} in ${browserName} (${((Date.now() - began) / 1000).toFixed(1)} s)`);
-    } catch (e) {
-      ++failed;
-      console.log(`FAILED ${name} in ${browserName}: ${e instanceof Failure ? e.message : e.stack}`);
-    } finally {
-      await session.close();
+    for (let attempt = 1; ; ++attempt) {
+      const session = new Session();
+      const began = Date.now();
+      try {
+        await test(session);
+        console.log(`ok ${name} in ${browserName} (${((Date.now() - began) / 1000).toFixed(1)} s)`);
+        break;
+      } catch (e) {
+        // A headless browser on a loaded machine now and then stops
+        // answering its driver altogether; that says nothing of the page, so
+        // such a test runs once more in a fresh browser. A check that fails,
+        // or a second hang, is a failure.
+        if (attempt === 1 && !(e instanceof Failure) && stoppedAnswering(e)) {
+          console.log(`${name} in ${browserName}: the browser stopped answering, once more in a fresh one:\n${e.stack}`);
+          continue;
+        }
+        ++failed;
+        console.log(`FAILED ${name} in ${browserName}: ${e instanceof Failure ? e.message : e.stack}`);
+        break;
+      } finally {
+        await session.close();
+      }
     }
   }
   process.exit(failed ? 1 : 0);
