@@ -24,6 +24,7 @@
 #include "meshes.h"
 #include "meshes_models.h"
 #include "platform/bundle.h"
+#include "support/fixture_bundle.h"
 
 namespace fs = std::filesystem;
 
@@ -51,10 +52,7 @@ std::vector<Vertex> load(const std::string& name) {
   return v;
 }
 
-std::string read_file(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using fixture::read_file;
 
 struct Box {
   double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30};

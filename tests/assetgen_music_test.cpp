@@ -17,6 +17,7 @@
 #include "music.h"
 #include "music_dsp.h"
 #include "platform/sound_file.h"
+#include "support/fixture_bundle.h"
 
 namespace {
 
@@ -56,10 +57,7 @@ struct Track {
   }
 };
 
-std::vector<char> read_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const auto read_bytes = fixture::read_file;
 
 // 190 seconds of stereo at 44.1 kHz. Loudness by the track's own meter,
 // checked first against a -20 dBFS 997 Hz sine (-20 LUFS in both channels,

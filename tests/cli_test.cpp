@@ -13,20 +13,9 @@
 
 namespace {
 
-const std::filesystem::path& bundle() {
-  static const std::filesystem::path dir = [] {
-    auto d = fixture::make_temp_dir("cli-bundle");
-    fixture::write_bundle(d);
-    return d;
-  }();
-  return dir;
-}
+const auto bundle = fixture::plain_bundle;
 
-fixture::RunResult velmora(std::vector<std::string> args, std::vector<std::string> env = {}) {
-  args.insert(args.begin(), VELMORA_BINARY);
-  env.push_back("SDL_AUDIODRIVER=dummy");
-  return fixture::run(args, env, 60);
-}
+using fixture::velmora;
 
 int count_lines(const std::string& s) {
   int n = 0;

@@ -212,22 +212,11 @@ TEST(CubeBrightness, FlickerSteadyLightSwellAndTheDyingLastSwell) {
   EXPECT_EQ(scene_4_brightness(50), 0);
 }
 
-// Played from 184 s, the show ends by itself just after 190 s, windowed (a
-// headless run does in hardening_test's Clock test).
-TEST(EndOfShow, AWindowedRunFrom184EndsByItselfUnderXvfb) {
-  fixture::XvfbServer x;
-  if (!x.available()) GTEST_SKIP() << "Xvfb is not available";
-  const auto r = fixture::run({VELMORA_BINARY, "--from", "184"}, {"SDL_AUDIODRIVER=dummy", "DISPLAY=" + x.display()});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_GT(r.seconds, 5.9);
-  EXPECT_LT(r.seconds, 20);
-}
-
 // The bench table: the yardstick's 300 frames, each part of the span that it
 // renders, and the whole span (121 frames from 52 s to 54 s); each row's mean
 // and p99 also in yardsticks. A bad span is a usage error.
 TEST(Bench, ReportsTheYardstickAndEveryRowItRendersInYardsticks) {
-  const auto r = fixture::run({VELMORA_BINARY, "bench", "--from", "52", "--to", "54"}, {});
+  const auto r = fixture::velmora({"bench", "--from", "52", "--to", "54"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("Loading new texture"), std::string::npos);  // the table alone, no load log
   EXPECT_NE(r.out.find("frame time (ms)             frames      mean    median       p99       max   mean/yd    p99/yd"),
@@ -255,7 +244,7 @@ TEST(Bench, ReportsTheYardstickAndEveryRowItRendersInYardsticks) {
     EXPECT_NEAR(row[5], row[1] / yardstick, 0.006 + 0.002 * row[5]);
     EXPECT_NEAR(row[6], row[3] / yardstick, 0.006 + 0.002 * row[6]);
   }
-  EXPECT_EQ(fixture::run({VELMORA_BINARY, "bench", "--from", "60", "--to", "50"}, {}).status, 2);
+  EXPECT_EQ(fixture::velmora({"bench", "--from", "60", "--to", "50"}).status, 2);
 }
 
 }  // namespace

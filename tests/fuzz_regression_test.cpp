@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bundle.h"
+
 extern "C" int fuzz_mesh_one(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzz_png_one(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzz_sound_one(const std::uint8_t* data, std::size_t size);
@@ -26,8 +28,7 @@ int replay(const std::vector<fs::path>& dirs, const std::string& extension,
   for (const fs::path& dir : dirs) {
     for (const auto& entry : fs::directory_iterator(dir)) {
       if (!entry.is_regular_file() || (!extension.empty() && entry.path().extension() != extension)) continue;
-      std::ifstream in(entry.path(), std::ios::binary);
-      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::string bytes = fixture::read_file(entry.path());
       SCOPED_TRACE(entry.path().string());
       one(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++count;

@@ -21,32 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path& bundle() {
-  static const fs::path dir = [] {
-    auto d = fixture::make_temp_dir("hardening-bundle");
-    fixture::write_bundle(d);
-    return d;
-  }();
-  return dir;
-}
+const auto bundle = fixture::plain_bundle;
 
-std::vector<std::string> with_binary(std::vector<std::string> args) {
-  args.insert(args.begin(), VELMORA_BINARY);
-  return args;
-}
-
-fixture::RunResult velmora(std::vector<std::string> args, std::vector<std::string> env = {},
-                           fixture::SignalAt send = {}) {
-  env.push_back("SDL_AUDIODRIVER=dummy");
-  return fixture::run(with_binary(std::move(args)), env, 60, send);
-}
+using fixture::velmora;
 
 bool mentions(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::string contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const auto contents = fixture::read_file;
 
 // Files in `dir` other than those named.
 std::vector<std::string> leftovers(const fs::path& dir, std::initializer_list<std::string> expected) {
@@ -77,7 +58,7 @@ TEST(Signals, EveryModeEndsPromptlyWithTheSignalsStatus) {
   // benchmark, each told to stop part-way.
   const fs::path dir = fixture::make_temp_dir("signals");
   const std::vector<std::string> disk = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + (dir / "sound.raw").string()};
-  const auto played = fixture::run(with_binary({"--headless", "--from", "100"}), disk, 60, {SIGINT, 1.5});
+  const auto played = velmora({"--headless", "--from", "100"}, disk, {SIGINT, 1.5});
   EXPECT_EQ(played.status, 130) << played.err;
   EXPECT_TRUE(mentions(played.err, "interrupted")) << played.err;
   EXPECT_LT(played.seconds, 20);
@@ -213,10 +194,7 @@ TEST(StillOutput, LinksAreFollowedAndSpecialFilesWrittenInPlace) {
   // A FIFO stays a FIFO: the picture goes through it to its reader.
   const fs::path fifo = dir / "pipe.png";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  auto reader = std::async(std::launch::async, [&] {
-    std::ifstream in(fifo, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  });
+  auto reader = std::async(std::launch::async, [&] { return fixture::read_file(fifo); });
   r = velmora({"still", "--at", "2", "--out", fifo.string(), "--assets", bundle().string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(reader.get().substr(1, 3), "PNG");

@@ -1,5 +1,5 @@
 // The show drawn at a multiple of the phone's resolution, by the real
-// program: stills at render scale 2, box-filtered back to 1x, are the 1x
+// program: stills at render scales 2 and 3, box-filtered back to 1x, are the 1x
 // stills (the same picture, glow and metaballs included), yet hold detail the
 // 1x picture lacks.
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/png.h"
@@ -20,46 +21,44 @@ namespace fs = std::filesystem;
 
 std::vector<std::uint8_t> still(double t, int scale, const fs::path& dir) {
   const fs::path out = dir / ("still-" + std::to_string(scale) + ".png");
-  const auto r = fixture::run({VELMORA_BINARY, "still", "--at", std::to_string(t), "--render-scale",
-                               std::to_string(scale), "--out", out.string()});
+  const auto r = fixture::velmora({"still", "--at", std::to_string(t), "--render-scale", std::to_string(scale), "--out",
+                                   out.string()});
   EXPECT_EQ(r.status, 0) << r.err;
-  platform::PngReader png;
-  std::vector<std::uint8_t> rgba;
-  if (!png.open(out.string())) return rgba;
-  EXPECT_EQ(png.width(), 480 * scale);
-  EXPECT_EQ(png.height(), 320 * scale);
-  rgba.resize(static_cast<std::size_t>(png.width()) * png.height() * 4);
-  png.readPremultiplied(rgba.data());
+  int width = 0;
+  int height = 0;
+  auto rgba = fixture::read_png(out, &width, &height);
+  EXPECT_EQ(width, 480 * scale);
+  EXPECT_EQ(height, 320 * scale);
   return rgba;
 }
 
-TEST(RenderScale, TwiceTheResolutionIsTheSamePictureWithFinerDetail) {
+TEST(RenderScale, AHigherResolutionIsTheSamePictureWithFinerDetail) {
   const fs::path dir = fixture::make_temp_dir("render-scale");
-  // The intro's glow, the title over the rig, the metaballs, the cube's glow
-  // and the closing picture.
-  for (double t : {5.0, 22.0, 60.0, 150.0, 182.0}) {
-    SCOPED_TRACE(t);
+  // The intro's glow, the title over the rig (also at the page's 3x), the
+  // metaballs, the cube's glow and the closing picture.
+  for (const auto& [t, n] : std::vector<std::pair<double, int>>{{5, 2}, {22, 2}, {22, 3}, {60, 2}, {150, 2}, {182, 2}}) {
+    SCOPED_TRACE(testing::Message() << t << " s at " << n << "x");
     const auto one = still(t, 1, dir);
-    const auto two = still(t, 2, dir);
-    ASSERT_EQ(two.size(), one.size() * 4);
+    const auto big = still(t, n, dir);
+    ASSERT_EQ(big.size(), one.size() * n * n);
     double difference = 0;
-    int detailed = 0;  // 2 x 2 blocks whose pixels differ: a scaled-up picture has none
+    int detailed = 0;  // n x n blocks whose pixels differ: a scaled-up picture has none
     for (int y = 0; y < 320; ++y) {
       for (int x = 0; x < 480; ++x) {
         for (int c = 0; c < 3; ++c) {
           int sum = 0, lo = 255, hi = 0;
-          for (int k = 0; k < 4; ++k) {
-            const int v = two[((2 * y + k / 2) * 960 + 2 * x + k % 2) * 4 + c];
+          for (int k = 0; k < n * n; ++k) {
+            const int v = big[((n * y + k / n) * 480 * n + n * x + k % n) * 4 + c];
             sum += v;
             lo = std::min(lo, v);
             hi = std::max(hi, v);
           }
-          difference += std::abs(sum / 4.0 - one[(y * 480 + x) * 4 + c]);
+          difference += std::abs(static_cast<double>(sum) / (n * n) - one[(y * 480 + x) * 4 + c]);
           detailed += c == 0 && hi - lo > 16;
         }
       }
     }
-    // Edges fall on other pixels and pictures are sampled twice as densely,
+    // Edges fall on other pixels and pictures are sampled more densely,
     // which moves the mean by a level or two; a picture drawn to the wrong
     // size or place moves it by tens.
     EXPECT_LT(difference / (480 * 320 * 3), 4.0);

@@ -1,14 +1,12 @@
 // The run loop and its timers on the virtual clock: turn structure, one-shot
-// ordering, a repeating timer's grid, and the frame orientation helpers.
+// ordering, a repeating timer's grid, and the window's size on a desktop.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/desktop/window.h"
-#include "platform/frame.h"
 #include "platform/run_loop.h"
 
 using platform::NSRunLoop;
@@ -117,29 +115,6 @@ TEST_F(RunLoopTest, StopEndsRunWithItsStatus) {
   NSTimer::scheduledTimerWithTimeInterval(0.1, [&] { loop().stop(7); }, false);
   NSTimer::scheduledTimerWithTimeInterval(0.2, [&] { FAIL() << "ran after stop"; }, false);
   EXPECT_EQ(loop().run(), 7);
-}
-
-TEST(FrameOrientation, LandscapeIsAQuarterTurnCounterClockwise) {
-  // A 2 x 3 portrait picture, pixel value = 10 * row + column.
-  std::vector<std::uint8_t> portrait(2 * 3 * 4);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 2; ++x) portrait[(y * 2 + x) * 4] = static_cast<std::uint8_t>(10 * y + x);
-  const platform::Frame frame{2, 3, portrait};
-  ASSERT_EQ(platform::oriented_width(2, 3, platform::Orientation::Landscape), 3);
-  ASSERT_EQ(platform::oriented_height(2, 3, platform::Orientation::Landscape), 2);
-  std::vector<std::uint8_t> out(portrait.size());
-  platform::orient_frame(frame, platform::Orientation::Landscape, out.data(), 3 * 4);
-  auto at = [&](int x, int y) { return out[(y * 3 + x) * 4]; };
-  // The portrait's top-right corner is the landscape's top-left; its top edge
-  // runs down the landscape's left edge.
-  EXPECT_EQ(at(0, 0), 1);
-  EXPECT_EQ(at(0, 1), 0);
-  EXPECT_EQ(at(2, 0), 21);
-  EXPECT_EQ(at(2, 1), 20);
-  EXPECT_EQ(at(1, 0), 11);
-
-  platform::orient_frame(frame, platform::Orientation::Portrait, out.data(), 2 * 4);
-  EXPECT_EQ(out, portrait);
 }
 
 TEST(WindowSize, LargestWholeMultipleWithinEightyPercentOfTheDesktop) {

@@ -24,16 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fixture::RunResult velmora(std::vector<std::string> args) {
-  args.insert(args.begin(), VELMORA_BINARY);
-  return fixture::run(args, {}, 120);
-}
-
-std::string moment(double t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6f", t);
-  return text;
-}
+using fixture::moment_text;
+using fixture::velmora;
 
 const fs::path& dir() {
   static const fs::path d = fixture::make_temp_dir("share");
@@ -43,13 +35,8 @@ const fs::path& dir() {
 // The still of moment t, as RGB.
 std::vector<std::uint8_t> still_at(double t) {
   const std::string png = (dir() / "still.png").string();
-  EXPECT_EQ(velmora({"still", "--at", moment(t), "--out", png}).status, 0);
-  platform::PngReader reader;
-  std::vector<std::uint8_t> rgba(480 * 320 * 4);
-  EXPECT_TRUE(reader.open(png) && reader.readPremultiplied(rgba.data()));
-  std::vector<std::uint8_t> rgb(480 * 320 * 3);
-  for (std::size_t i = 0; i < 480 * 320; ++i) std::copy_n(rgba.data() + 4 * i, 3, rgb.data() + 3 * i);
-  return rgb;
+  EXPECT_EQ(velmora({"still", "--at", moment_text(t), "--out", png}).status, 0);
+  return fixture::rgb_of(fixture::read_png(png));
 }
 
 // PSNR of two RGB pictures seen from a distance: each averaged over 4x4
@@ -76,10 +63,7 @@ double block_psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uin
   return fixture::psnr(ma.data(), mb.data(), ma.size());
 }
 
-std::string contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const auto contents = fixture::read_file;
 
 // The bundle's music as the show decodes it.
 const platform::Sound& music() {
@@ -138,23 +122,19 @@ TEST(Share, GifAndWebpLoopAtTheirFrameRateAndShowTheStills) {
 TEST(Share, NumberedPicturesAreTheStillsWithTheSoundBeside) {
   const double t = 60;
   const fs::path folder = dir() / "frames";
-  const auto r = velmora({"capture", "--out", (folder / "%03d.png").string(), "--from", moment(t - 1.0 / 60), "--to",
-                          moment(t + 1.0 / 60)});
+  const auto r = velmora({"capture", "--out", (folder / "%03d.png").string(), "--from", moment_text(t - 1.0 / 60), "--to",
+                          moment_text(t + 1.0 / 60)});
   ASSERT_EQ(r.status, 0) << r.err;
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"000.png", "001.png", "sound.wav"}));
   for (int k = 0; k < 2; ++k) {
-    platform::PngReader reader;
-    ASSERT_TRUE(reader.open((folder / (k == 0 ? "000.png" : "001.png")).string()));
-    ASSERT_EQ(reader.width(), 480);
-    ASSERT_EQ(reader.height(), 320);
-    std::vector<std::uint8_t> rgba(480 * 320 * 4);
-    ASSERT_TRUE(reader.readPremultiplied(rgba.data()));
-    std::vector<std::uint8_t> rgb(480 * 320 * 3);
-    for (std::size_t i = 0; i < 480 * 320; ++i) std::copy_n(rgba.data() + 4 * i, 3, rgb.data() + 3 * i);
-    EXPECT_TRUE(rgb == still_at(t + (k - 1) / 60.0)) << "frame " << k;
+    int width = 0;
+    int height = 0;
+    const auto rgba = fixture::read_png(folder / (k == 0 ? "000.png" : "001.png"), &width, &height);
+    EXPECT_EQ(std::pair(width, height), std::pair(480, 320)) << "frame " << k;
+    EXPECT_TRUE(fixture::rgb_of(rgba) == still_at(t + (k - 1) / 60.0)) << "frame " << k;
   }
   // The two frames' time of sound, 2/60 s, in 24 bits.
   platform::Sound sound;
@@ -179,8 +159,8 @@ TEST(Share, NumberedPicturesAreTheStillsWithTheSoundBeside) {
 TEST(Share, ALosslessCaptureIsTheStillsAndTheMusicExactly) {
   const double t = 143;  // the glowing cube, whose glow trails from frame to frame
   const fs::path out = dir() / "archive.mkv";
-  const auto r = velmora({"capture", "--lossless", "--out", out.string(), "--from", moment(t - 1.0 / 60), "--to",
-                          moment(t + 1.0 / 60)});
+  const auto r = velmora({"capture", "--lossless", "--out", out.string(), "--from", moment_text(t - 1.0 / 60), "--to",
+                          moment_text(t + 1.0 / 60)});
   ASSERT_EQ(r.status, 0) << r.err;
   fixture::Video video;
   ASSERT_TRUE(fixture::read_video(out.string(), &video, "matroska"));
@@ -280,22 +260,15 @@ TEST(Share, PiecesDrawnByOtherProcessesJoinIntoWhatOneDraws) {
   // Numbered pictures, the other half written by the other process.
   capture("p%02d.png", {"--jobs", "2", "--no-audio"});
   for (int k = 0; k < 12; ++k) {
-    platform::PngReader reader;
     char name[16];
     std::snprintf(name, sizeof name, "p%02d.png", k);
-    ASSERT_TRUE(reader.open((d / name).string())) << name;
-    std::vector<std::uint8_t> rgba(480 * 320 * 4);
-    ASSERT_TRUE(reader.readPremultiplied(rgba.data()));
-    std::vector<std::uint8_t> rgb(480 * 320 * 3);
-    for (std::size_t i = 0; i < 480 * 320; ++i) std::copy_n(rgba.data() + 4 * i, 3, rgb.data() + 3 * i);
-    EXPECT_TRUE(rgb == one.frames[static_cast<std::size_t>(k)]) << name;
+    EXPECT_TRUE(fixture::rgb_of(fixture::read_png(d / name)) == one.frames[static_cast<std::size_t>(k)]) << name;
   }
 
   // Stopped, the capture stops its helpers too, and leaves nothing.
   fs::remove_all(d);
   fs::create_directory(d);
-  const auto r = fixture::run({VELMORA_BINARY, "capture", "--out", (d / "long.mkv").string(), "--jobs", "2"}, {}, 60,
-                              {SIGINT, 2.0});
+  const auto r = velmora({"capture", "--out", (d / "long.mkv").string(), "--jobs", "2"}, {}, {SIGINT, 2.0});
   EXPECT_EQ(r.status, 130) << r.err;
   EXPECT_LT(r.seconds, 10);  // not once the helper has drawn the rest of the show
   EXPECT_EQ(processes_naming((d / "long.mkv").string()), 0);
@@ -304,11 +277,10 @@ TEST(Share, PiecesDrawnByOtherProcessesJoinIntoWhatOneDraws) {
 
 TEST(Share, InterruptedClipsAndSequencesLeaveNothing) {
   const fs::path d = fixture::make_temp_dir("share-stopped");
-  auto r = fixture::run({VELMORA_BINARY, "capture", "--out", (d / "long.gif").string()}, {}, 60, {SIGINT, 2.0});
+  auto r = velmora({"capture", "--out", (d / "long.gif").string()}, {}, {SIGINT, 2.0});
   EXPECT_EQ(r.status, 130) << r.err;
   // The pictures written so far, and the folder made for them.
-  r = fixture::run({VELMORA_BINARY, "capture", "--out", (d / "frames" / "%05d.png").string()}, {}, 60,
-                   {SIGTERM, 2.0});
+  r = velmora({"capture", "--out", (d / "frames" / "%05d.png").string()}, {}, {SIGTERM, 2.0});
   EXPECT_EQ(r.status, 143) << r.err;
   EXPECT_TRUE(fs::is_empty(d));
 }

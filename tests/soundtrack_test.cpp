@@ -86,14 +86,7 @@ std::string wav(std::uint32_t rate, std::uint16_t channels, std::uint32_t bytes)
   return w;
 }
 
-const fs::path& plain_bundle() {
-  static const fs::path d = [] {
-    auto dir = fixture::make_temp_dir("sound-plain");
-    fixture::write_bundle(dir);
-    return dir;
-  }();
-  return d;
-}
+using fixture::plain_bundle;
 
 const fs::path& music_bundle() {
   static const fs::path d = [] {
@@ -114,10 +107,9 @@ Heard play(const fs::path& bundle, const std::string& from, double seconds, cons
   const fs::path out = fs::temp_directory_path() / ("velmora-disk-audio-" + std::to_string(::getpid()) + ".raw");
   fs::remove(out);
   Heard h;
-  h.run = fixture::run({VELMORA_BINARY, "--headless", "--from", from, "--assets", bundle.string()},
-                       {"SDL_AUDIODRIVER=" + driver, "SDL_DISKAUDIOFILE=" + out.string()}, seconds);
-  std::ifstream in(out, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  h.run = fixture::velmora({"--headless", "--from", from, "--assets", bundle.string()},
+                           {"SDL_AUDIODRIVER=" + driver, "SDL_DISKAUDIOFILE=" + out.string()}, {}, seconds);
+  const std::string bytes = fixture::read_file(out);
   h.samples.resize(bytes.size() / sizeof(float));
   if (!bytes.empty()) std::memcpy(h.samples.data(), bytes.data(), h.samples.size() * sizeof(float));
   fs::remove(out);
@@ -186,8 +178,7 @@ TEST(Soundtrack, ALoopPlaysAgainFromTheStartWithItsMusicAndTheTerminalLineFollow
   EXPECT_GT(again, end) << r.err;
   EXPECT_EQ(r.err.find("0:07"), std::string::npos) << r.err;  // a few seconds in when stopped
 
-  std::ifstream in(out, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = fixture::read_file(out);
   std::vector<float> heard(bytes.size() / sizeof(float));
   std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(float));
   const std::size_t second = 44100 * 2;
@@ -374,8 +365,7 @@ TEST(SoundFile, HostileSoundtracksDecodeBoundedOrNotAtAll) {
 }
 
 TEST(LoadLog, TheManifestInItsOrder) {
-  const auto r = fixture::run({VELMORA_BINARY, "--headless", "--from", "189.8", "--assets", plain_bundle().string()},
-                              {"SDL_AUDIODRIVER=dummy"});
+  const auto r = fixture::velmora({"--headless", "--from", "189.8", "--assets", plain_bundle().string()});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "Loading new texture: loading.png\n"
@@ -406,7 +396,7 @@ TEST(LoadLog, AMissingFileStopsTheStartUpWithItsName) {
     const auto dir = fixture::make_temp_dir(std::string("missing-") + c.missing);
     fixture::write_bundle(dir);
     fs::remove(dir / c.missing);
-    const auto r = fixture::run({VELMORA_BINARY, "--headless", "--assets", dir.string()}, {"SDL_AUDIODRIVER=dummy"});
+    const auto r = fixture::velmora({"--headless", "--assets", dir.string()});
     EXPECT_EQ(r.status, 255) << c.missing;
     EXPECT_EQ(r.err, std::string("Unable to load: ") + c.missing + "\n");
     // Nothing follows the failed load on standard output.

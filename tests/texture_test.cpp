@@ -152,8 +152,7 @@ TEST_F(TextureDeathTest, MissingUndecodableAndOversizedImagesEndTheProcess) {
   std::vector<std::uint8_t> rgb(64 * 64 * 3);
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<std::uint8_t>(i * 7);
   write_png("whole.png", 64, 64, PNG_COLOR_TYPE_RGB, 8, rgb);
-  std::ifstream in(dir() / "whole.png", std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes = fixture::read_file(dir() / "whole.png");
   fixture::write_text(dir() / "cut.png", bytes.substr(0, bytes.size() / 2));
   for (size_t i = 100; i < 140; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5a);
   fixture::write_text(dir() / "corrupt.png", bytes);

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -99,6 +101,27 @@ void write_text(const std::filesystem::path& path, const std::string& text) {
   if (!out) throw std::runtime_error(path.string() + ": cannot write");
 }
 
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> read_png(const std::filesystem::path& path, int* width, int* height) {
+  platform::PngReader png;
+  if (!png.open(path.string())) return {};
+  if (width) *width = png.width();
+  if (height) *height = png.height();
+  std::vector<std::uint8_t> rgba(static_cast<std::size_t>(png.width()) * png.height() * 4);
+  if (!png.readPremultiplied(rgba.data())) return {};
+  return rgba;
+}
+
+std::vector<std::uint8_t> rgb_of(const std::vector<std::uint8_t>& rgba) {
+  std::vector<std::uint8_t> rgb(rgba.size() / 4 * 3);
+  for (std::size_t i = 0; i < rgba.size() / 4; ++i) std::copy_n(rgba.data() + 4 * i, 3, rgb.data() + 3 * i);
+  return rgb;
+}
+
 void write_bundle(const std::filesystem::path& dir) {
   std::filesystem::create_directories(dir);
   int n = 0;
@@ -111,6 +134,15 @@ void write_bundle(const std::filesystem::path& dir) {
                "v 0 0 0\nv 0 10 0\nv 0 0 10\nvt 0 0 0\nvt 1 0 0\nvt 0 1 0\nvn 1 0 0\n"
                "f 1/1/1 2/2/1 3/3/1\n");
   }
+}
+
+const std::filesystem::path& plain_bundle() {
+  static const std::filesystem::path dir = [] {
+    auto d = make_temp_dir("plain-bundle");
+    write_bundle(d);
+    return d;
+  }();
+  return dir;
 }
 
 }  // namespace fixture

@@ -34,9 +34,22 @@ void write_png(const std::filesystem::path& path, int width, int height, int col
 
 void write_text(const std::filesystem::path& path, const std::string& text);
 
+// A file's bytes; empty when it cannot be read.
+std::string read_file(const std::filesystem::path& path);
+
+// A PNG file's pixels as premultiplied RGBA rows, top row first, and its
+// size; empty when it cannot be read.
+std::vector<std::uint8_t> read_png(const std::filesystem::path& path, int* width = nullptr, int* height = nullptr);
+
+// RGBA pixels without their alpha.
+std::vector<std::uint8_t> rgb_of(const std::vector<std::uint8_t>& rgba);
+
 // Every image and mesh the show loads, small and plain: each image a flat
 // colour (distinct per file), each mesh one triangle. No soundtrack.
 void write_bundle(const std::filesystem::path& dir);
+
+// One such bundle for the whole process, written on first use.
+const std::filesystem::path& plain_bundle();
 
 // The names, in load order.
 extern const char* const kImageNames[15];

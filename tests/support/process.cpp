@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -96,6 +97,18 @@ RunResult run(const std::vector<std::string>& argv, const std::vector<std::strin
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+RunResult velmora(std::vector<std::string> args, std::vector<std::string> env, SignalAt send, double timeout_s) {
+  args.insert(args.begin(), VELMORA_BINARY);
+  env.insert(env.begin(), "SDL_AUDIODRIVER=dummy");  // set first: a driver the caller names wins
+  return run(args, env, timeout_s, send);
+}
+
+std::string moment_text(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", seconds);
+  return text;
 }
 
 RunResult run_shell(const std::string& command, const std::vector<std::string>& env, double timeout_s) {

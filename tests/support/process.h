@@ -26,6 +26,14 @@ struct SignalAt {
 RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
               double timeout_s = 60, SignalAt send = {}, bool terminal = false);
 
+// Runs the program under test with `args`, its sound going nowhere unless
+// `env` names another driver.
+RunResult velmora(std::vector<std::string> args, std::vector<std::string> env = {}, SignalAt send = {},
+                  double timeout_s = 120);
+
+// A moment as the command line takes it, to the microsecond.
+std::string moment_text(double seconds);
+
 // Runs a shell command line the same way (for redirections and limits).
 RunResult run_shell(const std::string& command, const std::vector<std::string>& env = {}, double timeout_s = 60);
 
