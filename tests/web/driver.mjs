@@ -132,8 +132,6 @@ export async function newPage(browser, name, {width, height, ratio = 1, touch = 
   return page;
 }
 
-export const STATE = "document.body.dataset.state";
-
 // Waits for the page's state to be one of `states`; returns it.
 export async function waitForState(page, states, timeout = 120000) {
   const handle = await page.waitForFunction(
