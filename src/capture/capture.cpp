@@ -30,8 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
 // One line on a terminal, rewritten in place; nothing otherwise.
 class Progress {
  public:
@@ -52,7 +50,6 @@ class Progress {
   void end() {
     if (tty_) std::fputs("\r\033[K", stderr);
   }
-  double elapsed() const { return seconds_since(began_); }
 
  private:
   long frames_;
@@ -182,9 +179,10 @@ int capture_video(const CaptureOptions& o) {
 
   // The soundtrack, unless there is none (one warning) or none is wanted.
   // Animated pictures have no sound.
+  const bool animated = *kind == OutputKind::Gif || *kind == OutputKind::WebP;
   platform::Sound sound;
   bool with_sound = false;
-  if (o.audio && !helper && *kind != OutputKind::Gif && *kind != OutputKind::WebP) {
+  if (o.audio && !helper && !animated) {
     std::string why;
     const std::string music = platform::bundlePath() + "/music.mp3";
     with_sound = platform::decode_sound_file(music, &sound, &why, {.maxSeconds = kShowEnd + 5});
@@ -205,9 +203,8 @@ int capture_video(const CaptureOptions& o) {
   OfflineShow show(o.renderScale);
   if (!show.ready()) return report_not_ready();
   // Animated pictures are short and encoded as one stream: one process.
-  const bool joins = *kind == OutputKind::Video || *kind == OutputKind::Pictures;
   const int jobs =
-      helper || !joins
+      helper || animated
           ? 1
           : static_cast<int>(std::min<long>(o.jobs > 0 ? o.jobs : default_capture_jobs(platform::software_renderer()),
                                             frames));

@@ -7,20 +7,18 @@
 #include "capture/video_encoder.h"
 #include "capture/webp_writer.h"
 
-namespace {
-bool ends_with(const std::string& s, const std::string& suffix) {
-  if (s.size() < suffix.size()) return false;
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[s.size() - suffix.size() + i])) != suffix[i]) return false;
+bool has_extension(const std::string& path, std::string_view extension) {
+  if (path.size() < extension.size()) return false;
+  for (std::size_t i = 0; i < extension.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(path[path.size() - extension.size() + i])) != extension[i]) return false;
   }
   return true;
 }
-}  // namespace
 
 std::optional<OutputKind> output_kind(const std::string& path) {
   if (path == "-" || container_for(path)) return OutputKind::Video;
-  if (ends_with(path, ".gif")) return OutputKind::Gif;
-  if (ends_with(path, ".webp")) return OutputKind::WebP;
+  if (has_extension(path, ".gif")) return OutputKind::Gif;
+  if (has_extension(path, ".webp")) return OutputKind::WebP;
   if (PicturePattern::parse(path)) return OutputKind::Pictures;
   return std::nullopt;
 }
@@ -43,4 +41,27 @@ std::unique_ptr<FrameWriter> make_frame_writer(OutputKind kind) {
       break;
   }
   return std::make_unique<VideoEncoder>();
+}
+
+bool OutputFileWriter::openOutput(const std::string& path) {
+  abandon();
+  name_ = path;
+  if (out_.open(path)) return true;
+  error_ = out_.error();
+  return false;
+}
+
+bool OutputFileWriter::fail(const std::string& reason) {
+  error_ = (name_ == "-" ? std::string("standard output") : name_) + ": " + reason;
+  abandon();
+  return false;
+}
+
+bool OutputFileWriter::commitOutput(std::int64_t bytes) {
+  if (!out_.commit()) {
+    error_ = out_.error();
+    return false;
+  }
+  size_ = bytes;
+  return true;
 }

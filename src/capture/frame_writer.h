@@ -2,13 +2,16 @@
 // Where a capture's frames end up: a video file, an animated picture or a
 // numbered picture sequence. Each is a FrameWriter; the capture's frame sink
 // hands it the pictures, one thread at a time, and never knows which it is.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/sound_file.h"
+#include "process/files.h"
 
 struct VideoSettings {
   int width = 0;   // the picture as written, after orientation
@@ -31,6 +34,14 @@ struct VideoSettings {
   // pictures go to this descriptor for the first process to join.
   int pieceFd = -1;
 };
+
+// Seconds since `t`, for the writers' own timings.
+inline double seconds_since(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+// Whether `path` ends in `extension` (".gif"), in any case.
+bool has_extension(const std::string& path, std::string_view extension);
 
 class FrameWriter {
  public:
@@ -66,6 +77,21 @@ class FrameWriter {
   std::int64_t size_ = 0;
   double conversion_ = 0;
   double encoding_ = 0;
+};
+
+// A writer of one file, or of standard output, through an OutputFile: its
+// failures name that output, and finishing puts the file in place.
+class OutputFileWriter : public FrameWriter {
+ protected:
+  // Drops any earlier output and starts writing `path`; false with error() set.
+  bool openOutput(const std::string& path);
+  // "OUTPUT: reason" in error(), and what was written abandoned; false.
+  bool fail(const std::string& reason);
+  // Puts the finished output in place, `bytes` long; false with error() set.
+  bool commitOutput(std::int64_t bytes);
+
+  platform::OutputFile out_;
+  std::string name_;  // the output named in messages ("-": standard output)
 };
 
 // What the capture can write, by the output's name.

@@ -21,7 +21,6 @@ extern "C" {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 // One colour for transparency is kept back: the encoder marks the pixels a
 // frame leaves as they were with it, which is most of the saving over whole
@@ -167,12 +166,6 @@ GifWriter::GifWriter() = default;
 
 GifWriter::~GifWriter() { abandon(); }
 
-bool GifWriter::fail(const std::string& reason) {
-  error_ = (out_.path() == "-" ? std::string("standard output") : out_.path()) + ": " + reason;
-  abandon();
-  return false;
-}
-
 bool GifWriter::fail(int av_error) { return fail(platform::av_message(av_error)); }
 
 void GifWriter::abandon() {
@@ -181,12 +174,8 @@ void GifWriter::abandon() {
 }
 
 bool GifWriter::open(const std::string& path, const VideoSettings& settings) {
-  abandon();
   av_log_set_level(AV_LOG_QUIET);
-  if (!out_.open(path)) {
-    error_ = out_.error();
-    return false;
-  }
+  if (!openOutput(path)) return false;
   impl_ = std::make_unique<Impl>();
   Impl& m = *impl_;
   m.settings = settings;
@@ -212,7 +201,7 @@ bool GifWriter::addFrame(const std::uint8_t* rgba) {
   if (int r = av_frame_make_writable(m.picture); r < 0) return fail(r);
   m.fill(rgba);
   m.picture->pts = m.frames++;
-  conversion_ += since(t0);
+  conversion_ += seconds_since(t0);
   const auto t1 = Clock::now();
   // The palette counts the frame's colours now; the frame itself waits.
   if (int r = av_buffersrc_write_frame(m.palette.sources[0], m.picture); r < 0) return fail(r);
@@ -222,7 +211,7 @@ bool GifWriter::addFrame(const std::uint8_t* rgba) {
       return fail(std::string("no room for its frames: ") + std::strerror(errno));
     }
   }
-  encoding_ += since(t1);
+  encoding_ += seconds_since(t1);
   return true;
 }
 
@@ -306,13 +295,8 @@ bool GifWriter::finish() {
   if (m.format->pb->error < 0) return fail(m.format->pb->error);
   const std::int64_t written = avio_tell(m.format->pb);
   platform::free_fd_avio(&m.format->pb);
-  encoding_ += since(t0);
-  if (!out_.commit()) {
-    error_ = out_.error();
-    impl_.reset();
-    return false;
-  }
-  size_ = written;
+  encoding_ += seconds_since(t0);
+  const bool committed = commitOutput(written);
   impl_.reset();
-  return true;
+  return committed;
 }

@@ -7,9 +7,8 @@
 #include <memory>
 
 #include "capture/frame_writer.h"
-#include "process/files.h"
 
-class GifWriter final : public FrameWriter {
+class GifWriter final : public OutputFileWriter {
  public:
   GifWriter();
   ~GifWriter() override;  // an unfinished file is removed
@@ -28,9 +27,8 @@ class GifWriter final : public FrameWriter {
 
  private:
   struct Impl;
-  bool fail(const std::string& reason);
+  using OutputFileWriter::fail;
   bool fail(int av_error);
 
   std::unique_ptr<Impl> impl_;
-  platform::OutputFile out_;
 };

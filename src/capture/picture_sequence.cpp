@@ -14,7 +14,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 void put16(std::vector<std::uint8_t>* out, unsigned v) {
   out->push_back(static_cast<std::uint8_t>(v));
@@ -103,7 +102,7 @@ bool PictureSequence::addFrame(const std::uint8_t* rgba) {
   std::string why;
   if (!platform::writePng(name, settings_.width, settings_.height, rgba, &why)) return fail(why);
   written_.push_back(name);
-  encoding_ += since(t0);
+  encoding_ += seconds_since(t0);
   return true;
 }
 
@@ -142,7 +141,6 @@ bool PictureSequence::writeSound() {
   }
   std::string why;
   if (!platform::write_file(pattern_.sound(), wav, &why)) return fail(why);
-  written_.push_back(pattern_.sound());
   size_ += static_cast<std::int64_t>(wav.size());
   return true;
 }
@@ -152,7 +150,7 @@ bool PictureSequence::finish() {
   if (settings_.sound && !writeSound()) return false;
   for (const std::string& name : written_) {
     struct stat st {};
-    if (name != pattern_.sound() && stat(name.c_str(), &st) == 0) size_ += st.st_size;
+    if (stat(name.c_str(), &st) == 0) size_ += st.st_size;
   }
   written_.clear();
   open_ = false;

@@ -13,7 +13,6 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <chrono>
@@ -51,20 +50,11 @@ bool take(std::FILE* f, T* value) {
   return std::fread(value, sizeof *value, 1, f) == 1;
 }
 
-bool ends_with(const std::string& s, const char* suffix) {
-  const std::size_t n = std::strlen(suffix);
-  if (s.size() < n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<VideoContainer> container_for(const std::string& path) {
   for (const VideoContainer& c : kContainers) {
-    if (ends_with(path, c.extension)) return c;
+    if (has_extension(path, c.extension)) return c;
   }
   return std::nullopt;
 }
@@ -99,7 +89,6 @@ struct VideoEncoder::Impl {
   std::int64_t soundPts = 0;      // encoded audio, in the encoder's samples
   std::vector<float> silence;     // for time past the soundtrack's end
   std::vector<std::int32_t> exact;  // lossless: the sound as 24-bit samples
-  std::int64_t size = 0;
   int fd = -1;  // the output's descriptor, the file's own
   std::FILE* piece = nullptr;  // a piece's packets go here instead of a muxer
   bool picturesEnded = false;  // the video encoder is flushed; pieces may follow
@@ -213,13 +202,6 @@ VideoEncoder::VideoEncoder() = default;
 
 VideoEncoder::~VideoEncoder() { abandon(); }
 
-bool VideoEncoder::fail(const std::string& reason) {
-  const std::string& name = pieceName_.empty() ? out_.path() : pieceName_;
-  error_ = (name == "-" ? std::string("standard output") : name) + ": " + reason;
-  abandon();
-  return false;
-}
-
 bool VideoEncoder::fail(int av_error) { return fail(platform::av_message(av_error)); }
 
 void VideoEncoder::abandon() {
@@ -240,15 +222,15 @@ bool VideoEncoder::open(const std::string& path, const VideoSettings& settings) 
     return false;
   }
   const bool piece = settings.pieceFd >= 0;
-  if (!piece && !out_.open(path)) {
-    error_ = out_.error();
+  if (piece) {
+    name_ = path;  // a piece writes no file of its own, but names the capture's
+  } else if (!openOutput(path)) {
     return false;
   }
   impl_ = std::make_unique<Impl>();
   Impl& m = *impl_;
   m.settings = settings;
   m.container = *container;
-  pieceName_ = piece ? path : std::string();
   const char* video_name = settings.lossless ? "ffv1" : container->video;
   const char* audio_name = settings.lossless ? "flac" : container->audio;
 
@@ -444,7 +426,7 @@ bool VideoEncoder::addFrame(const std::uint8_t* rgba) {
     const std::int64_t until = av_rescale(m.frames, m.settings.sound->rate, m.settings.fps);
     if (int r = m.feed_audio(until); r < 0) return fail(r);
   }
-  encoding_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
+  encoding_ += seconds_since(t1);
   return true;
 }
 
@@ -531,8 +513,8 @@ bool VideoEncoder::append(int fd, long frames) {
 bool VideoEncoder::finish() {
   if (!impl_) return false;
   Impl& m = *impl_;
+  if (!endPictures()) return false;
   if (m.piece) {
-    if (int r = m.encode(m.video, m.videoStream, nullptr); r < 0) return fail(r);
     const bool ended = put(m.piece, kPieceEnd) && put(m.piece, static_cast<std::int64_t>(m.frames));
     const bool closed = std::fclose(m.piece) == 0;
     m.piece = nullptr;
@@ -540,7 +522,6 @@ bool VideoEncoder::finish() {
     impl_.reset();
     return true;
   }
-  if (!endPictures()) return false;
   if (m.audio) {
     if (m.resampler) {
       if (int r = m.resample(nullptr, 0); r < 0) return fail(r);  // what the resampler still holds
@@ -551,14 +532,9 @@ bool VideoEncoder::finish() {
   if (int r = av_write_trailer(m.format); r < 0) return fail(r);
   avio_flush(m.format->pb);
   if (m.format->pb->error < 0) return fail(m.format->pb->error);
-  m.size = m.format->pb->seekable ? avio_size(m.format->pb) : avio_tell(m.format->pb);
+  const std::int64_t size = m.format->pb->seekable ? avio_size(m.format->pb) : avio_tell(m.format->pb);
   platform::free_fd_avio(&m.format->pb);
-  if (!out_.commit()) {
-    error_ = out_.error();
-    impl_.reset();
-    return false;
-  }
-  size_ = m.size;
+  const bool committed = commitOutput(size);
   impl_.reset();
-  return true;
+  return committed;
 }

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "capture/frame_writer.h"
-#include "process/files.h"
 
 // The containers a capture can write, by extension or (standard output) by name.
 struct VideoContainer {
@@ -34,7 +33,7 @@ std::string accepted_extensions();
 // "mkv, nut or webm": the containers standard output takes.
 std::string streaming_containers();
 
-class VideoEncoder final : public FrameWriter {
+class VideoEncoder final : public OutputFileWriter {
  public:
   VideoEncoder();
   ~VideoEncoder() override;  // an unfinished file is removed
@@ -56,10 +55,8 @@ class VideoEncoder final : public FrameWriter {
 
  private:
   struct Impl;
-  bool fail(const std::string& reason);
+  using OutputFileWriter::fail;
   bool fail(int av_error);
 
   std::unique_ptr<Impl> impl_;
-  platform::OutputFile out_;
-  std::string pieceName_;  // the capture's output, for messages, in a piece
 };

@@ -5,7 +5,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 }  // namespace
 
 VideoSink::VideoSink(FrameWriter& encoder, platform::Orientation orientation, int width, int height, int buffers)
@@ -51,7 +50,7 @@ void VideoSink::run() {
       const auto t1 = Clock::now();
       const bool ok = encoder_.addFrame(turned_.data());
       turning_ += std::chrono::duration<double>(t1 - t0).count();
-      encoding_ += since(t1);
+      encoding_ += seconds_since(t1);
       if (!ok) {
         lock.lock();
         failed_ = true;

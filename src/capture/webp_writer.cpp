@@ -11,7 +11,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 }  // namespace
 
@@ -35,23 +34,13 @@ WebpWriter::WebpWriter() = default;
 
 WebpWriter::~WebpWriter() { abandon(); }
 
-bool WebpWriter::fail(const std::string& reason) {
-  error_ = (out_.path() == "-" ? std::string("standard output") : out_.path()) + ": " + reason;
-  abandon();
-  return false;
-}
-
 void WebpWriter::abandon() {
   impl_.reset();
   out_.abandon();
 }
 
 bool WebpWriter::open(const std::string& path, const VideoSettings& settings) {
-  abandon();
-  if (!out_.open(path)) {
-    error_ = out_.error();
-    return false;
-  }
+  if (!openOutput(path)) return false;
   impl_ = std::make_unique<Impl>();
   Impl& m = *impl_;
   m.settings = settings;
@@ -88,7 +77,7 @@ bool WebpWriter::addFrame(const std::uint8_t* rgba) {
     return fail(WebPAnimEncoderGetError(m.encoder));
   }
   ++m.frames;
-  encoding_ += since(t1);
+  encoding_ += seconds_since(t1);
   return true;
 }
 
@@ -108,13 +97,8 @@ bool WebpWriter::finish() {
   const auto size = static_cast<std::int64_t>(data.size);
   WebPDataClear(&data);
   if (!written) return fail(std::strerror(error));
-  encoding_ += since(t0);
-  if (!out_.commit()) {
-    error_ = out_.error();
-    impl_.reset();
-    return false;
-  }
-  size_ = size;
+  encoding_ += seconds_since(t0);
+  const bool committed = commitOutput(size);
   impl_.reset();
-  return true;
+  return committed;
 }

@@ -5,9 +5,8 @@
 #include <memory>
 
 #include "capture/frame_writer.h"
-#include "process/files.h"
 
-class WebpWriter final : public FrameWriter {
+class WebpWriter final : public OutputFileWriter {
  public:
   WebpWriter();
   ~WebpWriter() override;
@@ -29,8 +28,6 @@ class WebpWriter final : public FrameWriter {
 
  private:
   struct Impl;
-  bool fail(const std::string& reason);
 
   std::unique_ptr<Impl> impl_;
-  platform::OutputFile out_;
 };
