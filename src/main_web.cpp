@@ -55,7 +55,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int velmora_open(double first, int fixed_scale, 
 // corner.
 extern "C" EMSCRIPTEN_KEEPALIVE void velmora_layout(int device_w, int device_h, int picture_w, int bar_x, int bar_y,
                                                     int bar_w, int bar_h) {
-  if (gPage) gPage->setLayout(device_w, device_h, picture_w, ProgressBar{bar_x, bar_y, bar_w, bar_h, kShowEnd, true});
+  if (gPage) gPage->setLayout(device_w, device_h, picture_w, ProgressBar{bar_x, bar_y, bar_w, bar_h, kShowEnd});
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE void velmora_launch() {

@@ -21,3 +21,7 @@ std::string clock_text(double seconds, int decimals) {
   }
   return text;
 }
+
+std::string position_text(double seconds, double length, bool paused) {
+  return clock_text(seconds, paused ? 2 : 0) + " / " + clock_text(length, 0);
+}

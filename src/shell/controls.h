@@ -73,6 +73,8 @@ class PointerControls {
   std::optional<Control> handle(const platform::PointerEvent& event, const ProgressBar& bar, int picture_w = 0);
   // What a drag asks for this turn, once the turn's events are handled.
   std::optional<Control> endOfTurn(const ProgressBar& bar);
+  // Whether a drag's seek waits for the end of the turn.
+  bool pending() const { return pendingX_ >= 0; }
 
  private:
   bool dragging_ = false;

@@ -99,6 +99,7 @@ bool EAGLContext::setCurrentContext(EAGLContext* context) {
                ? eglMakeCurrent(gDisplay.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE
                : true;
   }
+  if (gCurrent == context) return true;  // the view makes it current every frame
   if (!eglMakeCurrent(gDisplay.display, gDisplay.surface, gDisplay.surface,
                       static_cast<EGLContext>(context->eglContext_))) {
     return false;

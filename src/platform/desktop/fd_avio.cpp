@@ -12,6 +12,8 @@ extern "C" {
 #include <cstdint>
 #include <cstring>
 
+#include "process/files.h"
+
 namespace platform {
 namespace {
 
@@ -57,19 +59,9 @@ std::int64_t seek_reader(void* opaque, std::int64_t offset, int whence) {
   return d->offset;
 }
 
-int write_all(void* opaque, std::uint8_t* buffer, int size) {  // FFmpeg 5 passes it non-const
+int write_packet(void* opaque, std::uint8_t* buffer, int size) {  // FFmpeg 5 passes it non-const
   const int fd = static_cast<Descriptor*>(opaque)->fd;
-  int left = size;
-  while (left > 0) {
-    const ssize_t n = ::write(fd, buffer, static_cast<std::size_t>(left));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return AVERROR(errno);
-    }
-    buffer += n;
-    left -= static_cast<int>(n);
-  }
-  return size;
+  return write_all(fd, buffer, static_cast<std::size_t>(size)) ? size : AVERROR(errno);
 }
 
 std::int64_t seek_writer(void* opaque, std::int64_t offset, int whence) {
@@ -86,7 +78,7 @@ AVIOContext* make(int fd, bool writable) {
   AVIOContext* io = nullptr;
   if (buffer && d) {
     d->fd = fd;
-    io = writable ? avio_alloc_context(buffer, kBufferBytes, 1, d, nullptr, write_all, seek_writer)
+    io = writable ? avio_alloc_context(buffer, kBufferBytes, 1, d, nullptr, write_packet, seek_writer)
                   : avio_alloc_context(buffer, kBufferBytes, 0, d, read_at, nullptr, seek_reader);
   }
   if (!io) {

@@ -78,9 +78,7 @@ void DisplayBand::drawBand(unsigned char* argb, int pitch, int w, int h) {
     cairo_fill(cr);
     left += 13 * unit;
   }
-  // Whole seconds while playing; hundredths only while paused (and
-  // stepping, which pauses), where they mean something.
-  const std::string time = clock_text(state.time, state.paused ? 2 : 0) + " / " + clock_text(state.length, 0);
+  const std::string time = position_text(state.time, state.length, state.paused);
   cairo_move_to(cr, left, text_y);
   cairo_show_text(cr, time.c_str());
   cairo_text_extents_t extents{};

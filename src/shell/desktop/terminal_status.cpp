@@ -24,8 +24,8 @@ void status_text(const Player& player, char* out, std::size_t size) {
   } else if (player.volume() < 100) {
     std::snprintf(volume, sizeof volume, "  volume %d%%", player.volume());
   }
-  std::snprintf(out, size, "%s / %s  %s%s%s", clock_text(time, player.paused() ? 2 : 0).c_str(),
-                clock_text(kShowEnd, 0).c_str(), show_part_at(time).name, player.paused() ? "  paused" : "", volume);
+  std::snprintf(out, size, "%s  %s%s%s", position_text(time, kShowEnd, player.paused()).c_str(),
+                show_part_at(time).name, player.paused() ? "  paused" : "", volume);
 }
 
 TerminalStatus::TerminalStatus(const Player& player) : player_(player) {

@@ -174,7 +174,10 @@ void WindowControls::carryOut(const Control& control) {
 // Once the turn's events are handled: the drag's seek, full screen, and the
 // window drawn again, each once.
 void WindowControls::endOfTurn() {
-  if (const auto control = pointer_.endOfTurn(bar())) carryOut(*control);
+  // The bar is worked out only for a drag that moved: most turns have none.
+  if (pointer_.pending()) {
+    if (const auto control = pointer_.endOfTurn(bar())) carryOut(*control);
+  }
   if (toggleFullscreen_) {
     toggleFullscreen_ = false;
     window_.toggleFullscreen();
@@ -192,9 +195,8 @@ SharpScreenshot::~SharpScreenshot() {
 }
 
 void SharpScreenshot::take(double moment, int render_scale, platform::Orientation orientation) {
-  const std::string name = std::filesystem::path(path_).filename().string();
   if (child_ > 0) {
-    say_("Still saving " + name);
+    say_("Still saving " + std::filesystem::path(path_).filename().string());
     return;
   }
   path_ = free_screenshot_path(pictures_folder(), moment, "-" + std::to_string(render_scale) + "x");
