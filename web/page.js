@@ -348,12 +348,18 @@
     document.body.appendChild(package4x);
   }
 
-  // A link to the moment shown, on the clipboard (the button, or c).
-  function copyLink(seconds) {
+  // This page's address playing from `seconds`: its own query, less any
+  // moment it names, and from=the moment.
+  function linkFrom(seconds) {
     const kept = [...params].filter(([name]) => name !== "at" && name !== "from");
     const query = [...kept.map(([n, v]) => (v ? `${encodeURIComponent(n)}=${encodeURIComponent(v)}` : encodeURIComponent(n))),
                    `from=${momentText(seconds)}`].join("&");
-    const link = `${location.origin}${location.pathname}?${query}`;
+    return `${location.pathname}?${query}`;
+  }
+
+  // A link to the moment shown, on the clipboard (the button, or c).
+  function copyLink(seconds) {
+    const link = `${location.origin}${linkFrom(seconds)}`;
     const copied = () => toast(`Copied a link to ${label(seconds)}`);
     if (navigator.clipboard && navigator.clipboard.writeText) {
       navigator.clipboard.writeText(link).then(copied, () => toast(link));
@@ -400,9 +406,7 @@
     } catch (e) {
       // Without storage the show carries on paused.
     }
-    const kept = [...params].filter(([name]) => name !== "at" && name !== "from");
-    kept.push(["from", momentText(lostAt.from)]);
-    location.replace(`${location.pathname}?${kept.map(([n, v]) => (v ? `${n}=${v}` : n)).join("&")}`);
+    location.replace(linkFrom(lostAt.from));
   });
 
   function ready() {
