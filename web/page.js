@@ -177,12 +177,17 @@
     return document.fullscreenElement || document.webkitFullscreenElement || null;
   }
 
+  // Older WebKit names it its own way, as it does the rest.
+  function leaveFullscreen() {
+    (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+  }
+
   // Full screen asks for landscape where the browser allows it. Where an
   // element cannot go full screen (some phones' browsers), the page fills
   // the viewport instead.
   function toggleFullscreen() {
     if (fullscreenElement()) {
-      (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+      leaveFullscreen();
       return;
     }
     const request = stage.requestFullscreen || stage.webkitRequestFullscreen;
@@ -372,7 +377,7 @@
   // load. The program cannot run twice in one page; playing again reloads it.
   function ended(code) {
     stopMusic();
-    if (fullscreenElement() && code !== 0) document.exitFullscreen();
+    if (fullscreenElement() && code !== 0) leaveFullscreen();
     body.dataset.controls = "hidden";
     flag("started", false);
     poster.hidden = false;
