@@ -460,6 +460,14 @@
     return target === volume && e.key.startsWith("Arrow");
   }
 
+  // A key to the program's table: true when the table had a use for it.
+  // The display shows for a moment either way.
+  function sendKey(key, alt = false, shift = false, repeat = false) {
+    Module._velmora_show_display();
+    return Module.ccall("velmora_key", "number", ["string", "number", "number", "number"],
+                        [key, alt ? 1 : 0, shift ? 1 : 0, repeat ? 1 : 0]);
+  }
+
   addEventListener("keydown", (e) => {
     if (e.ctrlKey || e.metaKey || !("opened" in body.dataset)) return;
     ensureAudio();  // a key is a gesture
@@ -472,10 +480,7 @@
       }
       return;
     }
-    Module._velmora_show_display();
-    const used = Module.ccall("velmora_key", "number", ["string", "number", "number", "number"],
-                              [e.key, e.altKey ? 1 : 0, e.shiftKey ? 1 : 0, e.repeat ? 1 : 0]);
-    if (used) e.preventDefault();
+    if (sendKey(e.key, e.altKey, e.shiftKey, e.repeat)) e.preventDefault();
   });
 
   // Pointer events in the picture's CSS pixels, to the program.
@@ -558,8 +563,7 @@
   // The control bar's buttons do what the keys do, through the same table.
   function pressKey(key) {
     ensureAudio();
-    Module._velmora_show_display();
-    Module.ccall("velmora_key", "number", ["string", "number", "number", "number"], [key, 0, 0, 0]);
+    sendKey(key);
   }
   $("pause").addEventListener("click", () => pressKey(" "));
   $("mute").addEventListener("click", () => pressKey("m"));
