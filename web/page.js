@@ -572,8 +572,7 @@
   volume.addEventListener("input", () => {
     // Volume in tenths, a step at a time as the keys 9 and 0 set it.
     const wanted = Number(volume.value);
-    let now = shown.muted ? 0 : Math.round(shown.volume / 10);
-    if (shown.muted && wanted > 0) now = Math.round(shown.volume / 10);
+    let now = shown.muted && wanted === 0 ? 0 : Math.round(shown.volume / 10);
     for (; now < wanted; ++now) pressKey("0");
     for (; now > wanted; --now) pressKey("9");
   });
