@@ -177,12 +177,17 @@
     return document.fullscreenElement || document.webkitFullscreenElement || null;
   }
 
+  // Older WebKit names it its own way, as it does the rest.
+  function leaveFullscreen() {
+    (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+  }
+
   // Full screen asks for landscape where the browser allows it. Where an
   // element cannot go full screen (some phones' browsers), the page fills
   // the viewport instead.
   function toggleFullscreen() {
     if (fullscreenElement()) {
-      (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+      leaveFullscreen();
       return;
     }
     const request = stage.requestFullscreen || stage.webkitRequestFullscreen;
@@ -348,12 +353,18 @@
     document.body.appendChild(package4x);
   }
 
-  // A link to the moment shown, on the clipboard (the button, or c).
-  function copyLink(seconds) {
+  // This page's address playing from `seconds`: its own query, less any
+  // moment it names, and from=the moment.
+  function linkFrom(seconds) {
     const kept = [...params].filter(([name]) => name !== "at" && name !== "from");
     const query = [...kept.map(([n, v]) => (v ? `${encodeURIComponent(n)}=${encodeURIComponent(v)}` : encodeURIComponent(n))),
                    `from=${momentText(seconds)}`].join("&");
-    const link = `${location.origin}${location.pathname}?${query}`;
+    return `${location.pathname}?${query}`;
+  }
+
+  // A link to the moment shown, on the clipboard (the button, or c).
+  function copyLink(seconds) {
+    const link = `${location.origin}${linkFrom(seconds)}`;
     const copied = () => toast(`Copied a link to ${label(seconds)}`);
     if (navigator.clipboard && navigator.clipboard.writeText) {
       navigator.clipboard.writeText(link).then(copied, () => toast(link));
@@ -366,7 +377,7 @@
   // load. The program cannot run twice in one page; playing again reloads it.
   function ended(code) {
     stopMusic();
-    if (fullscreenElement() && code !== 0) document.exitFullscreen();
+    if (fullscreenElement() && code !== 0) leaveFullscreen();
     body.dataset.controls = "hidden";
     flag("started", false);
     poster.hidden = false;
@@ -400,9 +411,7 @@
     } catch (e) {
       // Without storage the show carries on paused.
     }
-    const kept = [...params].filter(([name]) => name !== "at" && name !== "from");
-    kept.push(["from", momentText(lostAt.from)]);
-    location.replace(`${location.pathname}?${kept.map(([n, v]) => (v ? `${n}=${v}` : n)).join("&")}`);
+    location.replace(linkFrom(lostAt.from));
   });
 
   function ready() {
@@ -451,6 +460,14 @@
     return target === volume && e.key.startsWith("Arrow");
   }
 
+  // A key to the program's table: true when the table had a use for it.
+  // The display shows for a moment either way.
+  function sendKey(key, alt = false, shift = false, repeat = false) {
+    Module._velmora_show_display();
+    return Module.ccall("velmora_key", "number", ["string", "number", "number", "number"],
+                        [key, alt ? 1 : 0, shift ? 1 : 0, repeat ? 1 : 0]);
+  }
+
   addEventListener("keydown", (e) => {
     if (e.ctrlKey || e.metaKey || !("opened" in body.dataset)) return;
     ensureAudio();  // a key is a gesture
@@ -463,10 +480,7 @@
       }
       return;
     }
-    Module._velmora_show_display();
-    const used = Module.ccall("velmora_key", "number", ["string", "number", "number", "number"],
-                              [e.key, e.altKey ? 1 : 0, e.shiftKey ? 1 : 0, e.repeat ? 1 : 0]);
-    if (used) e.preventDefault();
+    if (sendKey(e.key, e.altKey, e.shiftKey, e.repeat)) e.preventDefault();
   });
 
   // Pointer events in the picture's CSS pixels, to the program.
@@ -549,8 +563,7 @@
   // The control bar's buttons do what the keys do, through the same table.
   function pressKey(key) {
     ensureAudio();
-    Module._velmora_show_display();
-    Module.ccall("velmora_key", "number", ["string", "number", "number", "number"], [key, 0, 0, 0]);
+    sendKey(key);
   }
   $("pause").addEventListener("click", () => pressKey(" "));
   $("mute").addEventListener("click", () => pressKey("m"));
@@ -559,8 +572,7 @@
   volume.addEventListener("input", () => {
     // Volume in tenths, a step at a time as the keys 9 and 0 set it.
     const wanted = Number(volume.value);
-    let now = shown.muted ? 0 : Math.round(shown.volume / 10);
-    if (shown.muted && wanted > 0) now = Math.round(shown.volume / 10);
+    let now = shown.muted && wanted === 0 ? 0 : Math.round(shown.volume / 10);
     for (; now < wanted; ++now) pressKey("0");
     for (; now > wanted; --now) pressKey("9");
   });

@@ -61,7 +61,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         try:
             name = urllib.parse.unquote(target, errors="strict")
         except UnicodeDecodeError:
-            name = "\0"
+            self.send_error(400, "The path is not a clean absolute path")
+            return None
         words = name.split("/")
         if "\0" in name or ".." in words:
             self.send_error(400, "The path is not a clean absolute path")
@@ -152,6 +153,8 @@ def main():
     if args.idle_timeout <= 0 or args.threads < 1:
         sys.exit("serve.py: --idle-timeout must be above 0 and --threads at least 1")
 
+    # Told its folder, the handler never asks for the working one, which may
+    # be gone by the time a request comes (a build folder made afresh).
     server = Server(("127.0.0.1", args.port), functools.partial(Handler, directory=args.dir), args.threads)
     server.quiet = args.quiet
     server.idle_timeout = args.idle_timeout
